@@ -1,0 +1,42 @@
+// The cube kit: the box primitives every picture is made of, the demo's own
+// pseudo-random generator, and the block font whose pixels become cubes.
+#pragma once
+#include <cstdint>
+
+// Box primitives. Call outside glBegin/glEnd with the modelview matrix selected;
+// each leaves the matrix as it found it. Sizes are full edge lengths.
+void drawShadedCube(float cx, float cy, float cz, float sx, float sy, float sz,
+                    float r, float g, float b);
+void drawRotatedCube(float cx, float cy, float cz, float sx, float sy, float sz,
+                     float angle, float ax, float ay, float az, float r, float g, float b);
+void drawJitteredCube(float x, float y, float z, float sx, float sy, float sz, float angle,
+                      float r, float g, float b, float jx, float jy, float jz);
+void drawCornerBox(float x0, float y0, float z0, float x1, float y1, float z1,
+                   float r, float g, float b);
+void drawFlatBox(float x0, float y0, float z0, float x1, float y1, float z1,
+                 float r, float g, float b);
+
+// The demo's generator. Scenes reseed it every frame and rely on the exact sequence.
+int  demoRand();
+void demoSrand(uint32_t seed);
+
+// Block font: 256 characters of 8 x 8 cells, filled once from "fontpre.tga".
+struct GlyphCell {
+    uint8_t red, green, blue; // 0..255
+    uint8_t solid;            // 0 = empty, 1 = a cube is drawn
+};
+extern GlyphCell glyphCells[256][8][8]; // [character][row, 0 = top][column, 0 = left]
+
+const int fontFileSize = 786 + 256 * 64;  // header and colour map, then the pixels
+
+void loadBlockFont();                       // reads "fontpre.tga"; on a bad file prints one line and exits 1
+bool loadBlockFontFrom(const char *path, char *error, int errorSize); // false and a reason on a bad file
+void decodeBlockFont(const uint8_t *pixels); // 256 x 64 colour indices, bottom stored row first
+
+void drawGlyph(float x, float y, float z, float sx, float sy, float sz, int ch);
+
+// The banded clear behind several scenes: twenty 24-row bands from the top of
+// the 640 x 480 screen down, band n cleared (colour and depth) to bandColor(n),
+// a linear function of n that each scene gives.
+struct Rgb { float r, g, b; }; // a colour, components normally 0..1
+void clearBands(Rgb (*bandColor)(int band));

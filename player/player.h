@@ -1,0 +1,27 @@
+// The music layer: plays one tracker module through libopenmpt and SDL2 audio.
+// This folder is the only place that knows either library. The rest of the demo
+// sees seven calls named by their roles, plus an offline renderer for tools.
+#pragma once
+#include <cstdint>
+
+// Load behaviours asked for by playerLoadModule (bit flags).
+enum {
+    playerRamping   = 1, // normal volume ramping
+    playerLooping   = 2, // play the module forever, starting again after its end
+    playerNoteReset = 4  // stop all notes when the position jumps
+};
+
+int      playerInit(int device, int rate, int flags);   // -1 = default device; non-zero on success
+int      playerLoadModule(int fromMemory, const char *name, int offset, int length, int flags); // non-zero on success
+int      playerPlay();                                   // starts the device; the result is not looked at
+uint32_t playerGetPosition();                            // low 16 bits: order, high 16 bits: row
+int      playerStop();
+int      playerFreeModule();
+int      playerShutdown();
+
+const char *playerError();                               // why the last failing call failed, one line
+
+// Offline use (tools, tests, capture): renders the next frames of the loaded module
+// as interleaved 16-bit stereo at the rate given to playerInit (44100 Hz without
+// playerInit). Only while the device is not playing. Returns frames rendered.
+int      playerRender(int16_t *stereo, int frames);

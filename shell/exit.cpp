@@ -1,0 +1,40 @@
+// The single way out. Every ending, a key, the last row of the scene table, a
+// signal or a failure, passes through here so the music stops and the screen
+// mode is given back before the process ends.
+#include "shell.h"
+#include "player.h"
+#include <GL/freeglut.h>
+#include <cstdio>
+#include <cstdlib>
+
+volatile int quitRequested = 0; // set from a signal handler, read by the callbacks
+
+// A process that ends in game mode can leave the desktop at 640 x 480.
+static void leaveGameMode()
+{
+    if (glutGameModeGet(GLUT_GAME_MODE_ACTIVE))
+        glutLeaveGameMode();
+}
+
+void stopMusicAndExit()
+{
+    playerStop();
+    playerFreeModule();
+    playerShutdown();
+    leaveGameMode();
+    exit(0);
+}
+
+void stopMusicAndExitScene(int)
+{
+    stopMusicAndExit();
+}
+
+void failAndExit(const char *message)
+{
+    fprintf(stderr, "cubic-harmony: %s\n", message);
+    playerFreeModule();
+    playerShutdown();
+    leaveGameMode();
+    exit(1);
+}

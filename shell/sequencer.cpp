@@ -1,0 +1,48 @@
+// The scene sequencer: the display callback. It ties the pictures to the music
+// by moving through the scene table as the module's order number passes each
+// row's end order. The audio stream is the master clock.
+#include "shell.h"
+#include "scenes.h"
+#include "player.h"
+#include <GL/freeglut.h>
+
+const SceneEntry sceneTable[10] = {
+    {drawTrailsScene,       4}, // orders  0- 3: Lissajous cube trails, fade from white
+    {drawTitleScene,        8}, // orders  4- 7: exploding crosses under the title
+    {drawHouseScene,       12}, // orders  8-11: house and walker
+    {drawLatticeScene,     16}, // orders 12-15: flight through the cross lattice
+    {drawRoadScene,        20}, // orders 16-19: car on the country road
+    {drawFountainScene,    24}, // orders 20-23: particle fountain
+    {drawFireScene,        28}, // orders 24-27: voxel fire
+    {drawCorridorScene,    32}, // orders 28-31: torch-lit corridor
+    {drawAscentScene,      38}, // orders 32-37: the climb into space, fade to black
+    {stopMusicAndExitScene, 0}, // order 38: the end (never compared)
+};
+
+int currentScene   = 0; // index of the running row
+int sceneStartTime = 0; // ms of GLUT elapsed time at which the running row began
+
+// The table never moves backwards: if the module wraps before a row's end order,
+// that scene simply goes on. An order far ahead moves one row per frame.
+void runSequencer(uint32_t position, int (*readClock)())
+{
+    uint32_t order = position & 0xFFFF;
+    if (order >= sceneTable[currentScene].endOrder) {
+        currentScene++;
+        sceneStartTime = readClock();
+    }
+    int sceneTime = readClock() - sceneStartTime;
+    sceneTable[currentScene].draw(sceneTime);
+}
+
+static int glutClock()
+{
+    return glutGet(GLUT_ELAPSED_TIME);
+}
+
+void onDisplay()
+{
+    if (quitRequested)
+        stopMusicAndExit();
+    runSequencer(playerGetPosition(), glutClock);
+}

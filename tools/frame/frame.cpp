@@ -1,0 +1,112 @@
+// cubic-harmony-frame: renders one scene at one moment to a PNG, the same way
+// every time. The scene is played from sceneTime 0 in steps of 1000/fps ms up to
+// the moment asked for, so simulations reach the same state on any machine, and
+// the last frame is read from the back buffer just before the scene swaps it.
+#include "kit.h"
+#include "shell.h"
+#include "png_image.h"
+#include <GL/freeglut.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+static const int frameWidth = 640, frameHeight = 480;
+
+static bool        captureNext;   // the next swap is the last frame: read it first
+static RgbImage    capturedFrame; // the picture read at that swap
+static bool        windowShown;   // the first reshape has arrived
+
+extern "C" void __real_glutSwapBuffers();
+
+// Every scene ends its frame here (the link wraps glutSwapBuffers). Under Xvfb
+// the front buffer reads back black after the swap, so the back buffer is read
+// before it.
+extern "C" void __wrap_glutSwapBuffers()
+{
+    if (captureNext) {
+        glReadBuffer(GL_BACK);
+        capturedFrame = readFramebuffer(frameWidth, frameHeight);
+        captureNext = false;
+    }
+    __real_glutSwapBuffers();
+}
+
+static void onFirstReshape(int width, int height)
+{
+    onReshape(width, height);
+    windowShown = true;
+}
+
+static void onNothing() {}
+
+static void usage(const char *why)
+{
+    fprintf(stderr, "cubic-harmony-frame: %s\n"
+                    "usage: cubic-harmony-frame --scene N --time T --out FILE.png [--fps F]\n", why);
+    exit(2);
+}
+
+static int parseNumber(const char *text, const char *name, int low, int high)
+{
+    char *end;
+    long value = strtol(text, &end, 10);
+    if (*text == '\0' || *end != '\0' || value < low || value > high) {
+        char why[128];
+        snprintf(why, sizeof why, "%s must be a whole number from %d to %d", name, low, high);
+        usage(why);
+    }
+    return (int)value;
+}
+
+int main(int argc, char **argv)
+{
+    // --- arguments --------------------------------------------------------------
+    glutInit(&argc, argv);
+    int scene = -1, time = -1, fps = 60;
+    const char *out = nullptr;
+    for (int i = 1; i < argc; i++) {
+        if (i + 1 >= argc) usage("every option takes a value");
+        if      (!strcmp(argv[i], "--scene")) scene = parseNumber(argv[++i], "--scene", 0, 8);
+        else if (!strcmp(argv[i], "--time"))  time  = parseNumber(argv[++i], "--time", 0, 100000000);
+        else if (!strcmp(argv[i], "--fps"))   fps   = parseNumber(argv[++i], "--fps", 1, 1000);
+        else if (!strcmp(argv[i], "--out"))   out   = argv[++i];
+        else usage("unknown option");
+    }
+    if (scene < 0 || time < 0 || !out) usage("--scene, --time and --out are required");
+
+    // --- a plain window with the demo's start-up state ----------------------------
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(frameWidth, frameHeight);
+    glutCreateWindow("cubic-harmony-frame");
+    glutDisplayFunc(onNothing);
+    glutReshapeFunc(onFirstReshape);
+    while (!windowShown)
+        glutMainLoopEvent();
+    glShadeModel(GL_FLAT);
+    glEnable(GL_CULL_FACE);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+
+    char error[512];
+    if (!loadBlockFontFrom("fontpre.tga", error, sizeof error)) {
+        fprintf(stderr, "cubic-harmony-frame: %s\n", error);
+        return 1;
+    }
+
+    // --- replay the scene from 0 up to the moment asked for ------------------------
+    SceneFunction draw = sceneTable[scene].draw;
+    demoSrand(42);
+    for (int k = 0;; k++) {
+        int t = (int)((long long)k * 1000 / fps);
+        if (t >= time) break;
+        draw(t);
+    }
+    captureNext = true;
+    draw(time);
+
+    if (!writePng(out, capturedFrame)) {
+        fprintf(stderr, "cubic-harmony-frame: %s: cannot write the picture\n", out);
+        return 1;
+    }
+    return 0;
+}
