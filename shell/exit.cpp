@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 volatile int quitRequested = 0; // set from a signal handler, read by the callbacks
+static bool  exiting       = false; // exit() has been called once already
 
 // A process that ends in game mode can leave the desktop at 640 x 480.
 static void leaveGameMode()
@@ -16,8 +17,13 @@ static void leaveGameMode()
         glutLeaveGameMode();
 }
 
+// freeglut destroys the window from its own exit handler and so calls the
+// window-close callback, which is this function, during exit(): by then there
+// is nothing left to do.
 void stopMusicAndExit()
 {
+    if (exiting) return;
+    exiting = true;
     playerStop();
     playerFreeModule();
     playerShutdown();
@@ -33,6 +39,7 @@ void stopMusicAndExitScene(int)
 void failAndExit(const char *message)
 {
     fprintf(stderr, "cubic-harmony: %s\n", message);
+    exiting = true;
     playerFreeModule();
     playerShutdown();
     leaveGameMode();

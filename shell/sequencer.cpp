@@ -24,15 +24,17 @@ int sceneStartTime = 0; // ms of GLUT elapsed time at which the running row bega
 
 // The table never moves backwards: if the module wraps before a row's end order,
 // that scene simply goes on. An order far ahead moves one row per frame.
-void runSequencer(uint32_t position, int (*readClock)())
+// The clock is read again after a change, so a new scene starts at 0 or a
+// millisecond or two.
+void runSequencer(const SceneEntry *table, uint32_t position, int (*readClock)())
 {
-    uint32_t order = position & 0xFFFF;
-    if (order >= sceneTable[currentScene].endOrder) {
+    uint32_t order = position & 0xFFFF; // the high half is the row, not used
+    if (order >= table[currentScene].endOrder) {
         currentScene++;
         sceneStartTime = readClock();
     }
     int sceneTime = readClock() - sceneStartTime;
-    sceneTable[currentScene].draw(sceneTime);
+    table[currentScene].draw(sceneTime);
 }
 
 static int glutClock()
@@ -44,5 +46,5 @@ void onDisplay()
 {
     if (quitRequested)
         stopMusicAndExit();
-    runSequencer(playerGetPosition(), glutClock);
+    runSequencer(sceneTable, playerGetPosition(), glutClock);
 }

@@ -14,9 +14,9 @@ extern const SceneEntry sceneTable[10];
 extern int currentScene;    // running row, 0..9, only ever moves forward by one
 extern int sceneStartTime;  // GLUT elapsed milliseconds at which the running row began
 
-// One pass of the sequencer with the player position and the clock handed in:
-// advances at most one row, then draws the running row's frame.
-void runSequencer(uint32_t position, int (*readClock)());
+// One pass of the sequencer over a table with the player position and the
+// clock handed in: advances at most one row, then draws the running row's frame.
+void runSequencer(const SceneEntry *table, uint32_t position, int (*readClock)());
 void onDisplay();
 void onReshape(int width, int height); // viewport and the projection every scene but the last relies on
 
