@@ -5,39 +5,20 @@
 #include "kit.h"
 #include "shell.h"
 #include "png_image.h"
+#include "render_window.h"
 #include <GL/freeglut.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-static const int frameWidth = 640, frameHeight = 480;
+static RgbImage capturedFrame; // the last frame, read just before its swap
 
-static bool        captureNext;   // the next swap is the last frame: read it first
-static RgbImage    capturedFrame; // the picture read at that swap
-static bool        windowShown;   // the first reshape has arrived
-
-extern "C" void __real_glutSwapBuffers();
-
-// Every scene ends its frame here (the link wraps glutSwapBuffers). Under Xvfb
-// the front buffer reads back black after the swap, so the back buffer is read
-// before it.
-extern "C" void __wrap_glutSwapBuffers()
+static void readLastFrame()
 {
-    if (captureNext) {
-        glReadBuffer(GL_BACK);
-        capturedFrame = readFramebuffer(frameWidth, frameHeight);
-        captureNext = false;
-    }
-    __real_glutSwapBuffers();
+    glReadBuffer(GL_BACK);
+    capturedFrame = readFramebuffer(renderWidth, renderHeight);
+    beforeSwap = nullptr;
 }
-
-static void onFirstReshape(int width, int height)
-{
-    onReshape(width, height);
-    windowShown = true;
-}
-
-static void onNothing() {}
 
 static void usage(const char *why)
 {
@@ -61,7 +42,7 @@ static int parseNumber(const char *text, const char *name, int low, int high)
 int main(int argc, char **argv)
 {
     // --- arguments --------------------------------------------------------------
-    glutInit(&argc, argv);
+    openRenderWindow(&argc, argv, "cubic-harmony-frame");
     int scene = -1, time = -1, fps = 60;
     const char *out = nullptr;
     for (int i = 1; i < argc; i++) {
@@ -73,19 +54,6 @@ int main(int argc, char **argv)
         else usage("unknown option");
     }
     if (scene < 0 || time < 0 || !out) usage("--scene, --time and --out are required");
-
-    // --- a plain window with the demo's start-up state ----------------------------
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(frameWidth, frameHeight);
-    glutCreateWindow("cubic-harmony-frame");
-    glutDisplayFunc(onNothing);
-    glutReshapeFunc(onFirstReshape);
-    while (!windowShown)
-        glutMainLoopEvent();
-    glShadeModel(GL_FLAT);
-    glEnable(GL_CULL_FACE);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
 
     char error[512];
     if (!loadBlockFontFrom("fontpre.tga", error, sizeof error)) {
@@ -101,7 +69,7 @@ int main(int argc, char **argv)
         if (t >= time) break;
         draw(t);
     }
-    captureNext = true;
+    beforeSwap = readLastFrame;
     draw(time);
 
     if (!writePng(out, capturedFrame)) {
