@@ -115,7 +115,7 @@ TEST(Capture, SaysWhatIsWrongAndExitsWithOne)
     std::string command = "cd " + dir + " && " BUILD_DIR "/cubic-harmony-capture --out " + dir +
                           "/x.mp4 --until 1 2>&1; echo \"exit $?\"";
     std::string text = output(command);
-    EXPECT_NE(text.find("zap_wave.it: cannot open"), std::string::npos) << text;
+    EXPECT_NE(text.find("./zap_wave.it: cannot open"), std::string::npos) << text;
     EXPECT_NE(text.find("exit 1"), std::string::npos) << text;
     std::system(("rm -rf " + dir + " /tmp/cubic-harmony-capture-4.mp4").c_str());
 }

@@ -31,6 +31,7 @@ struct CaptureOptions {
     std::string framesDir;      // also every frame as a PNG, when set
     std::string wavPath;        // also the soundtrack, when set
     double      until = -1;     // seconds; stop there instead of at the end
+    std::string data = ".";     // where fontpre.tga and zap_wave.it lie
 };
 
 static CaptureOptions options;
@@ -55,7 +56,7 @@ static void usage(const char *why)
 {
     fprintf(stderr, "cubic-harmony-capture: %s\n"
                     "usage: cubic-harmony-capture --out FILE [--fps N] [--scale K] [--frames DIR]"
-                    " [--wav FILE] [--until SECONDS]\n", why);
+                    " [--wav FILE] [--until SECONDS] [--data DIR]\n", why);
     exit(2);
 }
 
@@ -82,6 +83,7 @@ static void parseOptions(int argc, char **argv)
         else if (!strcmp(name, "--frames")) options.framesDir = value;
         else if (!strcmp(name, "--wav"))    options.wavPath = value;
         else if (!strcmp(name, "--until"))  options.until = parseNumber(value, name, 0.001, longestDemo);
+        else if (!strcmp(name, "--data"))   options.data = value;
         else usage("unknown option");
     }
     if (options.out.empty()) usage("--out is required");
@@ -137,8 +139,9 @@ static long audioFramesAt(long frame)
 // frames more, as the sequencer may need them), or up to --until.
 static void renderMusic()
 {
-    if (!playerLoadModule(0, "zap_wave.it", 0, 0, playerRamping | playerLooping | playerNoteReset))
-        fail(std::string("zap_wave.it: ") + playerError());
+    std::string module = options.data + "/zap_wave.it";
+    if (!playerLoadModule(0, module.c_str(), 0, 0, playerRamping | playerLooping | playerNoteReset))
+        fail(module + ": " + playerError());
     long lastFrame = (long)((options.until > 0 ? options.until : longestDemo) * options.fps) - 1;
     int framesPastEnd = -1;  // counts once order 38 is heard
     std::vector<int16_t> chunk(2 * renderChunk);
@@ -313,7 +316,7 @@ int main(int argc, char **argv)
     checkSurroundings();
     openRenderWindow(&argc, argv, "cubic-harmony-capture");
     char error[512];
-    if (!loadBlockFontFrom("fontpre.tga", error, sizeof error)) fail(error);
+    if (!loadBlockFontFrom((options.data + "/fontpre.tga").c_str(), error, sizeof error)) fail(error);
 
     // --- the music first: it decides where every scene starts --------------------
     renderMusic();

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 static RgbImage capturedFrame; // the last frame, read just before its swap
 
@@ -23,7 +24,7 @@ static void readLastFrame()
 static void usage(const char *why)
 {
     fprintf(stderr, "cubic-harmony-frame: %s\n"
-                    "usage: cubic-harmony-frame --scene N --time T --out FILE.png [--fps F]\n", why);
+                    "usage: cubic-harmony-frame --scene N --time T --out FILE.png [--fps F] [--data DIR]\n", why);
     exit(2);
 }
 
@@ -45,18 +46,20 @@ int main(int argc, char **argv)
     openRenderWindow(&argc, argv, "cubic-harmony-frame");
     int scene = -1, time = -1, fps = 60;
     const char *out = nullptr;
+    std::string data = "."; // where fontpre.tga lies: the working directory unless installed
     for (int i = 1; i < argc; i++) {
         if (i + 1 >= argc) usage("every option takes a value");
         if      (!strcmp(argv[i], "--scene")) scene = parseNumber(argv[++i], "--scene", 0, 8);
         else if (!strcmp(argv[i], "--time"))  time  = parseNumber(argv[++i], "--time", 0, 100000000);
         else if (!strcmp(argv[i], "--fps"))   fps   = parseNumber(argv[++i], "--fps", 1, 1000);
         else if (!strcmp(argv[i], "--out"))   out   = argv[++i];
+        else if (!strcmp(argv[i], "--data"))  data  = argv[++i];
         else usage("unknown option");
     }
     if (scene < 0 || time < 0 || !out) usage("--scene, --time and --out are required");
 
     char error[512];
-    if (!loadBlockFontFrom("fontpre.tga", error, sizeof error)) {
+    if (!loadBlockFontFrom((data + "/fontpre.tga").c_str(), error, sizeof error)) {
         fprintf(stderr, "cubic-harmony-frame: %s\n", error);
         return 1;
     }
