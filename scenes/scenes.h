@@ -13,12 +13,33 @@ void drawCorridorScene(int sceneTime);  // figure striding down a torch-lit corr
 void drawAscentScene(int sceneTime);    // climb from the village into space
 
 // --- fountain simulation (scenes/fountain.cpp) ---
-void resetParticles();
-void stepParticles();
+// A ring of particles advanced in steps of 10 ms of sceneTime; every step emits
+// four, so each lives 256 steps.
+struct Particle {
+    float x, y, z;              // position, world units (y above the floor top)
+    float vx, vy, vz;           // velocity, units per step
+    float angle;                // rotation of the cube, degrees
+    float spin;                 // change of angle per step, degrees
+    float axisX, axisY, axisZ;  // rotation axis, any length
+    int   life;                 // steps left: 256 when emitted; sets size and colour
+};
+const int particleCount = 1024;
+extern Particle particles[particleCount]; // the ring
+extern int fountainNextSlot;    // record the next emission overwrites, 0..1023; never reset
+extern int fountainLastStep;    // whole 10 ms steps reached at the last frame, -1 before the first
+void resetParticles();          // parks every record far above the view
+void stepParticles();           // one step: four emissions, then every record moves
 
 // --- fire simulation (scenes/fire.cpp) ---
-void resetFireVolume();
-void stepFireVolume();
+// A 40 x 40 x 40 heat field advanced in steps of 20 ms of sceneTime: fresh
+// random heat enters row 0, rises and spreads sideways while it fades.
+const int fireSize = 40;
+extern float fireHeat[fireSize][fireSize][fireSize]; // [layer (x)][row (y, heat rises)][column (z)]
+extern int fireLastStep;        // whole 20 ms steps reached at the last frame, -1 before the first
+extern int fireSeed;            // seed of the source rows of the two repeated steps of a cycle
+extern int fireSeedRepeats;     // steps left that reseed the generator with fireSeed
+void resetFireVolume();         // every cell to 0
+void stepFireVolume();          // one step: source row, then rise and spread
 
 // --- corridor models (scenes/corridor.cpp) ---
 void drawBouncingBox(float x, float y, float z, float angle);
