@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,8 +36,13 @@ std::string makeRunDir(bool withFont = true, bool withModule = true)
 {
     char dir[] = "/tmp/cubic-harmony-run-XXXXXX";
     EXPECT_NE(mkdtemp(dir), nullptr);
-    if (withFont)   EXPECT_EQ(symlink(BUILD_DIR "/fontpre.tga", (std::string(dir) + "/fontpre.tga").c_str()), 0);
-    if (withModule) EXPECT_EQ(symlink(BUILD_DIR "/zap_wave.it", (std::string(dir) + "/zap_wave.it").c_str()), 0);
+    std::string run = dir;
+    if (withFont) {
+        EXPECT_EQ(symlink(BUILD_DIR "/fontpre.tga", (run + "/fontpre.tga").c_str()), 0);
+    }
+    if (withModule) {
+        EXPECT_EQ(symlink(BUILD_DIR "/zap_wave.it", (run + "/zap_wave.it").c_str()), 0);
+    }
     return dir;
 }
 
@@ -178,5 +184,25 @@ TEST(Demo, RefusesToPlayWithoutAnAudioDevice)
     EXPECT_EQ(waitForExit(demo, 10000), 1);
     killIfRunning(demo);
     EXPECT_NE(errorsOf(demo).find("cannot open the audio device"), std::string::npos) << errorsOf(demo);
+    finish(demo);
+}
+
+// A module of 40 one-row orders at the fastest tempo reaches order 38 within
+// half a second: the demo walks through every scene and ends by itself.
+TEST(Demo, EndsByItselfWhenTheMusicReachesItsLastOrder)
+{
+    std::string dir = makeRunDir(true, false);
+    std::string score = dir + "/score";
+    mkdir(score.c_str(), 0755);
+    std::string song = "title Short\nspeed 1\ntempo 255\nchannel beep 32 64\n";
+    for (int order = 0; order < 40; order++) song += "order " + std::to_string(order) + " beep\n";
+    writeBytes(score + "/song.txt", song);
+    writeBytes(score + "/instruments.txt", "[01 beep]\nosc = sine\nlength = 0.05\n");
+    writeBytes(score + "/beep.pat", "pattern beep\ncolumns beep\n00 | C-5 01 .. ...\n");
+    std::string make = BUILD_DIR "/make-module --dir " + score + " --out " + dir + "/zap_wave.it > /dev/null";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+
+    Demo demo = startDemo(dir);
+    EXPECT_EQ(waitForExit(demo, 15000), 0) << errorsOf(demo);
     finish(demo);
 }
