@@ -122,18 +122,10 @@ void drawAscentScene(int sceneTime)
         drawTerracedHill(-15, 0, -40, 1, 1, 1);
     }
 
-    // 11. The figure walks clockwise round a circle of 0.7 in front of the
-    // house, one turn in 7.2 s; the two trees flank the path.
-    if (sceneTime < walkerUntil) {
-        glPushMatrix();
-            glTranslatef(0, 0, 3);
-            glRotatef((float)(-0.05 * t), 0, 1, 0);
-            glTranslatef(0.7f, 0, 0);
-            drawWalker(0, 0, 0, (float)(40 * sin(0.006 * t)), 0);
-        glPopMatrix();
-        drawTree(2.5f, 0, 2);
-        drawTree(-2.5f, 0, 2);
-    }
+    // 11. The figure's walk round the circle in front of the house, between
+    // the two trees, as in the house scene.
+    if (sceneTime < walkerUntil)
+        drawVillageWalk(t);
 
     // 12. Present.
     glutSwapBuffers();

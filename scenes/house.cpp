@@ -34,6 +34,21 @@ static void drawFlatPieces(const FlatPiece *pieces, const FlatPiece *end)
         drawShadedCube(p->cx, p->cy, p->cz, p->sx, p->sy, p->sz, p->r, p->g, p->b);
 }
 
+// The figure walks clockwise laps of radius 0.7 round a point 3 in front of
+// the house, one lap in 7.2 s, heading along its way; two trees flank the
+// path, clear of its circle. The ascent's village shows the same walk.
+void drawVillageWalk(double t)
+{
+    glPushMatrix();
+        glTranslatef(0, 0, 3);
+        glRotatef((float)(-0.05 * t), 0, 1, 0);
+        glTranslatef(0.7f, 0, 0);
+        drawWalker(0, 0, 0, (float)(40 * sin(0.006 * t)), 0);
+    glPopMatrix();
+    drawTree(2.5f, 0, 2);
+    drawTree(-2.5f, 0, 2);
+}
+
 void drawHouseScene(int sceneTime)
 {
     double t = sceneTime;
@@ -55,18 +70,8 @@ void drawHouseScene(int sceneTime)
     // 4. House on the origin, front towards the camera.
     drawHouse(0, 0, 0);
 
-    // 5. Walker: clockwise laps of radius 0.7 round a point 3 in front of the
-    // house, one lap in 7.2 s; heading 0 faces along the direction of motion.
-    glPushMatrix();
-        glTranslatef(0, 0, 3);
-        glRotatef((float)(-0.05 * t), 0, 1, 0);
-        glTranslatef(0.7f, 0, 0);
-        drawWalker(0, 0, 0, (float)(40 * sin(0.006 * t)), 0);
-    glPopMatrix();
-
-    // 6. Trees either side in front of the house, clear of the walker's circle.
-    drawTree(2.5f, 0, 2);
-    drawTree(-2.5f, 0, 2);
+    // 5. The walker's laps and the trees beside the path.
+    drawVillageWalk(t);
 
     // 7. Ground, path and road, then the far cloud and hill.
     drawFlatPieces(houseGround, houseGround + sizeof houseGround / sizeof houseGround[0]);

@@ -12,6 +12,9 @@ void drawFireScene(int sceneTime);      // turning block of voxel fire
 void drawCorridorScene(int sceneTime);  // figure striding down a torch-lit corridor
 void drawAscentScene(int sceneTime);    // climb from the village into space
 
+// --- the village walk, shared by the house scene and the ascent (scenes/house.cpp) ---
+void drawVillageWalk(double t); // t: ms since the scene began
+
 // --- fountain simulation (scenes/fountain.cpp) ---
 // A ring of particles advanced in steps of 10 ms of sceneTime; every step emits
 // four, so each lives 256 steps.
