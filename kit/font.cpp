@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 GlyphCell glyphCells[256][8][8];
 
 static const int headerSize = 18;          // TGA header without an image-ID field
 static const int colorMapSize = 256 * 3;   // 256 entries of 24 bits
-static const int pixelBytes = 256 * 64;
 
 // Cell values come from the colour index alone, never from the colour map:
 // 0 is a dark-blue cube, 1 is empty, everything else a white cube.
@@ -49,24 +51,12 @@ static const char *headerProblem(const uint8_t *h)
     return nullptr;
 }
 
-bool loadBlockFontFrom(const char *path, char *error, int errorSize)
+// The file's bytes, checked before a single cell is touched.
+bool loadBlockFontFromBytes(const uint8_t *file, size_t size, const char *path, char *error, int errorSize)
 {
-    static uint8_t file[fontFileSize]; // read once at start-up; static so nothing is freed
-    FILE *f = fopen(path, "rb");
-    if (!f) {
-        snprintf(error, errorSize, "%s: cannot open: %s", path, strerror(errno));
-        return false;
-    }
-    size_t got = fread(file, 1, sizeof file, f);
-    bool readFailed = ferror(f);
-    fclose(f);
-    if (readFailed) {
-        snprintf(error, errorSize, "%s: cannot read: %s", path, strerror(errno));
-        return false;
-    }
-    if (got < sizeof file) {
+    if (size < (size_t)fontFileSize) {
         snprintf(error, errorSize, "%s: too short: %zu bytes, a font picture has %d",
-                 path, got, fontFileSize);
+                 path, size, fontFileSize);
         return false;
     }
     if (const char *problem = headerProblem(file)) {
@@ -75,6 +65,35 @@ bool loadBlockFontFrom(const char *path, char *error, int errorSize)
     }
     decodeBlockFont(file + headerSize + colorMapSize);
     return true;
+}
+
+// Only a plain file is read: a pipe of that name would block start-up for good.
+bool loadBlockFontFrom(const char *path, char *error, int errorSize)
+{
+    static uint8_t file[fontFileSize]; // read once at start-up; static so nothing is freed
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        snprintf(error, errorSize, "%s: cannot open: %s", path, strerror(errno));
+        return false;
+    }
+    struct stat info = {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        snprintf(error, errorSize, "%s: cannot read: %s", path,
+                 S_ISDIR(info.st_mode) ? "it is a directory" : "it is not a regular file");
+        close(fd);
+        return false;
+    }
+    size_t got = 0;
+    ssize_t n = 0;
+    while (got < sizeof file && (n = read(fd, file + got, sizeof file - got)) > 0)
+        got += (size_t)n;
+    int readError = n < 0 ? errno : 0;
+    close(fd);
+    if (readError) {
+        snprintf(error, errorSize, "%s: cannot read: %s", path, strerror(readError));
+        return false;
+    }
+    return loadBlockFontFromBytes(file, got, path, error, errorSize);
 }
 
 void loadBlockFont()

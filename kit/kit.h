@@ -1,6 +1,7 @@
 // The cube kit: the box primitives every picture is made of, the demo's own
 // pseudo-random generator, and the block font whose pixels become cubes.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // Box primitives. Call outside glBegin/glEnd with the modelview matrix selected;
@@ -31,6 +32,7 @@ const int fontFileSize = 786 + 256 * 64;  // header and colour map, then the pix
 
 void loadBlockFont();                       // reads "fontpre.tga"; on a bad file prints one line and exits 1
 bool loadBlockFontFrom(const char *path, char *error, int errorSize); // false and a reason on a bad file
+bool loadBlockFontFromBytes(const uint8_t *file, size_t size, const char *path, char *error, int errorSize); // the same on bytes in memory
 void decodeBlockFont(const uint8_t *pixels); // 256 x 64 colour indices, bottom stored row first
 
 void drawGlyph(float x, float y, float z, float sx, float sy, float sz, int ch);

@@ -12,6 +12,8 @@ enum {
 };
 
 int      playerInit(int device, int rate, int flags);   // -1 = default device; non-zero on success
+// From a file: name is its path, length 0 reads it whole. From memory (fromMemory
+// non-zero): name points at the bytes, offset and length say which of them.
 int      playerLoadModule(int fromMemory, const char *name, int offset, int length, int flags); // non-zero on success
 int      playerPlay();                                   // starts the device; the result is not looked at
 uint32_t playerGetPosition();                            // low 16 bits: order, high 16 bits: row
@@ -19,6 +21,7 @@ int      playerStop();
 int      playerFreeModule();
 int      playerShutdown();
 
+int      playerOrderCount();                             // entries in the loaded module's order list, 0 without one
 const char *playerError();                               // why the last failing call failed, one line
 
 // Offline use (tools, tests, capture): renders the next frames of the loaded module

@@ -28,6 +28,18 @@ static void onSignal(int)
     quitRequested = 1;
 }
 
+// Installed before the screen mode changes, so an early signal still leaves
+// through stopMusicAndExit. The handler is good for one signal: should start-up
+// be stuck where no callback runs, a second one ends the process as usual.
+static void catchSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
 static void registerCallbacks()
 {
     glutDisplayFunc(onDisplay);
@@ -71,6 +83,12 @@ static void startMusic()
         snprintf(message, sizeof message, "zap_wave.it: %s", playerError());
         failAndExit(message);
     }
+    // The table's last scene ends at order 38: a module that never gets there
+    // loops, and the running scene goes on until a key is pressed.
+    uint32_t lastOrder = sceneTable[8].endOrder;
+    if ((uint32_t)playerOrderCount() <= lastOrder)
+        fprintf(stderr, "cubic-harmony: zap_wave.it has %d orders and never reaches order %u: "
+                "the demo will play until a key is pressed\n", playerOrderCount(), lastOrder);
     playerPlay();
     sceneStartTime = glutGet(GLUT_ELAPSED_TIME);
 }
@@ -80,7 +98,9 @@ int main(int argc, char **argv)
     // --- initialisation -------------------------------------------------------
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    catchSignals();
     openScreen();
+    requestSwapInterval();   // after the context exists; harmless where GLX offers none
     glutSetCursor(GLUT_CURSOR_NONE);
     glShadeModel(GL_FLAT);
     glEnable(GL_CULL_FACE);
@@ -88,9 +108,6 @@ int main(int argc, char **argv)
     char error[512];
     if (!loadBlockFontFrom("fontpre.tga", error, sizeof error))
         failAndExit(error);
-
-    signal(SIGINT, onSignal);
-    signal(SIGTERM, onSignal);
 
     // The font is loaded first, so its loading time does not eat into the first scene.
     startMusic();

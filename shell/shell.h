@@ -25,3 +25,8 @@ void stopMusicAndExitScene(int sceneTime);   // row 9 of the table: ignores scen
 void failAndExit(const char *message);       // one line on stderr, game mode left, exit code 1
 
 extern volatile int quitRequested;           // set by SIGINT/SIGTERM, acted on by the next callback
+
+// Swap interval 1 through GLX once a context exists; returns the extension that
+// took it, or null where the driver offers none (frames then come unpaced).
+const char *requestSwapInterval();
+bool hasExtension(const char *list, const char *name); // whole names in a space-separated list

@@ -3,6 +3,7 @@
 #include "player.h"
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 #include <unistd.h>
@@ -30,7 +31,7 @@ TEST(Player, RefusesFilesItCannotPlayAndSaysWhy)
     const struct { const char *what; std::string bytes; const char *says; } bad[] = {
         {"empty",        "",                                  "empty"},
         {"random bytes", std::string(5000, '\x5a'),           "not a module"},
-        {"a bare magic", std::string("IMPM") + std::string(60, '\0'), "not a module"},
+        {"a bare magic", std::string("IMPM") + std::string(60, '\0'), "cut off"},
     };
     for (const auto &file : bad) {
         std::string path = writeTemp(file.bytes);
@@ -56,6 +57,22 @@ TEST(Player, PublishesOrderAndRowAsItRenders)
         lastRow = position >> 16;
     }
     EXPECT_GE(lastRow, 7u) << "a second of music is several rows";
+    EXPECT_EQ(playerOrderCount(), 40);
     playerFreeModule();
     EXPECT_EQ(playerRender(buffer.data(), 10), 0);
+    EXPECT_EQ(playerOrderCount(), 0);
+}
+
+// The same module handed over as bytes in memory, and a piece of it.
+TEST(Player, LoadsFromMemory)
+{
+    std::ifstream in(BUILD_DIR "/zap_wave.it", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_NE(playerLoadModule(1, bytes.data(), 0, (int)bytes.size(), loadFlags), 0) << playerError();
+    EXPECT_EQ(playerOrderCount(), 40);
+    std::vector<int16_t> buffer(2 * 4410);
+    EXPECT_EQ(playerRender(buffer.data(), 4410), 4410);
+    EXPECT_EQ(playerLoadModule(1, bytes.data(), 0, (int)bytes.size() - 1, loadFlags), 0);
+    EXPECT_NE(std::string(playerError()).find("cut off"), std::string::npos) << playerError();
+    playerFreeModule();
 }
