@@ -1,6 +1,7 @@
 // Test support: the real program run as a child in a working directory of its
 // own, under the test display, with what it prints collected in that folder.
 #pragma once
+#include "png_image.h"
 #include <gtest/gtest.h>
 #include <chrono>
 #include <csignal>
@@ -126,3 +127,14 @@ struct FinishOnExit {
     Demo &demo;
     ~FinishOnExit() { finish(demo); }
 };
+
+// What the X server shows in the window's place (the window opens at the top left).
+inline RgbImage screenshot(const std::string &dir)
+{
+    std::string path = dir + "/shot.png";
+    std::string command = "xwd -root -silent | convert xwd:- -crop 640x480+0+0 +repage png:" + path;
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    RgbImage image;
+    EXPECT_TRUE(readPng(path.c_str(), image));
+    return image;
+}

@@ -4,21 +4,6 @@
 #include "demo_run.h"
 #include "gl_capture.h"
 
-namespace {
-
-// What the X server shows in the window's place (the window opens at the top left).
-RgbImage screenshot(const std::string &dir)
-{
-    std::string path = dir + "/shot.png";
-    std::string command = "xwd -root -silent | convert xwd:- -crop 640x480+0+0 +repage png:" + path;
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    RgbImage image;
-    EXPECT_TRUE(readPng(path.c_str(), image));
-    return image;
-}
-
-} // namespace
-
 TEST(Demo, PlaysTheFirstSceneAndEndsOnAKey)
 {
     Demo demo = startDemo(makeRunDir());

@@ -66,17 +66,6 @@ long residentKilobytes(pid_t pid)
     return -1;
 }
 
-// What the X server shows in the window's place (the window opens at the top left).
-RgbImage screenshot(const std::string &dir)
-{
-    std::string path = dir + "/shot.png";
-    std::string command = "xwd -root -silent | convert xwd:- -crop 640x480+0+0 +repage png:" + path;
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    RgbImage image;
-    EXPECT_TRUE(readPng(path.c_str(), image));
-    return image;
-}
-
 int orangePixels(const RgbImage &image)
 {
     int orange = 0;
