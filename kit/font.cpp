@@ -3,7 +3,6 @@
 #include "kit.h"
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -96,11 +95,9 @@ bool loadBlockFontFrom(const char *path, char *error, int errorSize)
     return loadBlockFontFromBytes(file, got, path, error, errorSize);
 }
 
-void loadBlockFont()
+// The demo's font, by its name in the working directory. The caller decides
+// how to end on a bad file: start-up must leave the screen mode first.
+bool loadBlockFont(char *error, int errorSize)
 {
-    char error[512];
-    if (!loadBlockFontFrom("fontpre.tga", error, sizeof error)) {
-        fprintf(stderr, "cubic-harmony: %s\n", error);
-        exit(1);
-    }
+    return loadBlockFontFrom("fontpre.tga", error, errorSize);
 }

@@ -30,7 +30,7 @@ extern GlyphCell glyphCells[256][8][8]; // [character][row, 0 = top][column, 0 =
 
 const int fontFileSize = 786 + 256 * 64;  // header and colour map, then the pixels
 
-void loadBlockFont();                       // reads "fontpre.tga"; on a bad file prints one line and exits 1
+bool loadBlockFont(char *error, int errorSize); // reads "fontpre.tga"; false and a reason on a bad file
 bool loadBlockFontFrom(const char *path, char *error, int errorSize); // false and a reason on a bad file
 bool loadBlockFontFromBytes(const uint8_t *file, size_t size, const char *path, char *error, int errorSize); // the same on bytes in memory
 void decodeBlockFont(const uint8_t *pixels); // 256 x 64 colour indices, bottom stored row first

@@ -106,7 +106,7 @@ int main(int argc, char **argv)
     glEnable(GL_CULL_FACE);
 
     char error[512];
-    if (!loadBlockFontFrom("fontpre.tga", error, sizeof error))
+    if (!loadBlockFont(error, sizeof error))
         failAndExit(error);
 
     // The font is loaded first, so its loading time does not eat into the first scene.
