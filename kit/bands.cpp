@@ -7,7 +7,7 @@ void clearBands(Rgb (*bandColor)(int band))
 {
     for (int n = 0; n < 20; n++) {
         Rgb c = bandColor(n);
-        glScissor(0, 456 - 24 * n, 640, 24);
+        scissorScreen(0, 456 - 24 * n, 640, 24);
         glClearColor(c.r, c.g, c.b, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }

@@ -42,3 +42,16 @@ void drawGlyph(float x, float y, float z, float sx, float sy, float sz, int ch);
 // a linear function of n that each scene gives.
 struct Rgb { float r, g, b; }; // a colour, components normally 0..1
 void clearBands(Rgb (*bandColor)(int band));
+
+// The picture box: where the 640 x 480 screen the scenes are written for lies
+// in the real output, in output pixels with GL's bottom-left origin. Scissor
+// boxes and whole-screen clears of the scenes go through here.
+struct PixelBox { int x, y, width, height; };
+extern PixelBox picture;  // the 640 x 480 screen in the output
+extern PixelBox output;   // the whole window or capture frame
+PixelBox fitPicture(int width, int height);   // the largest centred 4:3 box of an output
+void setPicture(PixelBox box, int outputWidth, int outputHeight);
+PixelBox mapScreenBox(int x, int y, int width, int height); // a box of the 640 x 480 screen in the output
+void scissorScreen(int x, int y, int width, int height);   // glScissor of a 640 x 480 box
+void clearScreen(unsigned mask); // glClear of the whole screen, the picture only; scissor test off
+void clearBars();                // the output outside the picture, black

@@ -84,7 +84,7 @@ void drawAscentScene(int sceneTime)
     // 4. Light-blue sky, black space from starsAfter on.
     if (sceneTime < starsAfter) glClearColor(0.5f, 0.8f, 1.0f, 1);
     else                        glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearScreen(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     // 5. The eye's height above 1.5 doubles every second; it keeps looking at
     // the village.

@@ -113,7 +113,7 @@ void drawCorridorScene(int sceneTime)
 
     // 3. The clear colour is what shows at the open far end of the corridor.
     glClearColor(0.25f, 0.2f, 0.1f, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearScreen(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     // 4. Camera at eye height, looking slightly down the corridor towards -z.
     glMatrixMode(GL_MODELVIEW);

@@ -108,7 +108,7 @@ void drawFountainScene(int sceneTime)
     glEnable(GL_SCISSOR_TEST);
     for (int n = 0; n < 20; n++) {
         Rgb c = fountainBand(n), f = floorColor(n);
-        glScissor(0, 456 - 24 * n, 640, 24);
+        scissorScreen(0, 456 - 24 * n, 640, 24);
         glClearColor(c.r, c.g, c.b, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         drawCornerBox(-4, -0.1f, -4, 4, 0, 4, f.r, f.g, f.b);

@@ -57,7 +57,7 @@ void drawHouseScene(int sceneTime)
     glDisable(GL_SCISSOR_TEST);
     glEnable(GL_DEPTH_TEST);
     glClearColor(0.5f, 0.8f, 1.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearScreen(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     // 2. Camera a little above the ground in front of the house.
     glMatrixMode(GL_MODELVIEW);

@@ -38,7 +38,7 @@ void drawLatticeScene(int sceneTime)
     clearBands(latticeBand);
 
     // 3. The strip box waits for step 6; the lattice may cover the whole screen.
-    glScissor(0, 0, 640, 200);
+    scissorScreen(0, 0, 640, 200);
     glDisable(GL_SCISSOR_TEST);
 
     // 4. Camera on the z axis between +15 and -15, always looking at the centre.

@@ -40,7 +40,7 @@ void drawRoadScene(int sceneTime)
     // 2. One flat sky colour.
     glDisable(GL_SCISSOR_TEST);
     glClearColor(0.5f, 0.8f, 1.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearScreen(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     // 3. Camera, then the slow turn of the whole world about the vertical axis.
     glMatrixMode(GL_MODELVIEW);

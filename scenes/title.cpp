@@ -33,7 +33,7 @@ void drawTitleScene(int sceneTime)
 
     // 3. The crosses may cover the whole screen; the strip box waits for step 6.
     glDisable(GL_SCISSOR_TEST);
-    glScissor(0, 0, 640, 200);
+    scissorScreen(0, 0, 640, 200);
 
     // 4. Camera on the -z side looking along +z; the block turns about its
     // space diagonal.

@@ -64,7 +64,7 @@ void drawTrailsScene(int sceneTime)
     }
 
     // 5. Signature in the bottom 200 rows, drawn in front of the trails.
-    glScissor(0, 0, 640, 200);
+    scissorScreen(0, 0, 640, 200);
     glEnable(GL_SCISSOR_TEST);
     glClear(GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
