@@ -197,12 +197,25 @@ int playerLoadModule(int fromMemory, const char *name, int offset, int length, i
     // libopenmpt ramps volume by default; -1 keeps its default, 0 would switch it off.
     openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH,
                                     (flags & playerRamping) ? -1 : 0);
-    // Notes stop on position jumps by themselves: the demo never seeks.
+    // Notes stop on position jumps by themselves (libopenmpt resets the channels
+    // when playerSetOrder seeks).
     if (playerDevice) SDL_LockAudioDevice(playerDevice);
     if (playerModule) openmpt_module_destroy(playerModule);
     playerModule = module;
     playerOrders = openmpt_module_get_num_orders(module);
     playerPosition.store(0);
+    if (playerDevice) SDL_UnlockAudioDevice(playerDevice);
+    return 1;
+}
+
+// The audio thread owns the module while the device plays, so the jump is made
+// with the device locked, between two of its buffers.
+int playerSetOrder(int order)
+{
+    if (!playerModule || order < 0 || order >= playerOrders) return 0;
+    if (playerDevice) SDL_LockAudioDevice(playerDevice);
+    openmpt_module_set_position_order_row(playerModule, order, 0);
+    publishPosition();
     if (playerDevice) SDL_UnlockAudioDevice(playerDevice);
     return 1;
 }

@@ -21,6 +21,9 @@ int      playerStop();
 int      playerFreeModule();
 int      playerShutdown();
 
+// Moves the loaded module to the start of an order, notes stopped; the device
+// may be playing (the jump is made between two audio buffers). Non-zero on success.
+int      playerSetOrder(int order);
 int      playerOrderCount();                             // entries in the loaded module's order list, 0 without one
 const char *playerError();                               // why the last failing call failed, one line
 

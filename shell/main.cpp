@@ -1,6 +1,6 @@
-// Start-up: opens the 640 x 480 game mode (or a window where the platform
-// cannot switch modes), registers the callbacks, loads the block font, starts
-// the music with the first scene's clock and hands over to the GLUT main loop.
+// Start-up: reads the command line, opens the 640 x 480 game mode (or a
+// full-screen window or a window), registers the callbacks, loads the block
+// font, starts the music with the first scene's clock and enters the main loop.
 #include "shell.h"
 #include "kit.h"
 #include "player.h"
@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 static void onIdle()
 {
@@ -48,30 +49,72 @@ static void registerCallbacks()
     glutKeyboardFunc(onKeyboard);
 }
 
-// freeglut may answer the mode query and still fail to switch (under Xvfb, on
-// Wayland, in many virtual machines), leaving no window at all. The demo then
-// plays in a plain window, and closing it ends the demo like a key.
-static void openScreen()
+static void openWindow(int width, int height, bool fullScreen)
 {
-    glutGameModeString("640x480:32");
-    if (glutGameModeGet(GLUT_GAME_MODE_WIDTH) != -1) {
-        glutEnterGameMode();
-        if (glutGameModeGet(GLUT_GAME_MODE_ACTIVE) && glutGetWindow() != 0) {
-            registerCallbacks();
-            return;
-        }
-    }
-    printf("To run this you must be able to run 640x480 16bit mode\n(in other words your computer sucks)\n");
-    fflush(stdout);
-    fprintf(stderr, "cubic-harmony: full-screen mode unavailable, playing in a 640x480 window instead\n");
-    glutInitWindowSize(640, 480);
+    glutInitWindowSize(width, height);
+    if (fullScreen) glutInitWindowPosition(0, 0);
     glutCreateWindow("Cubic Harmony");
+    if (fullScreen) glutFullScreen();
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
     glutCloseFunc(stopMusicAndExit);
     registerCallbacks();
 }
 
-static void startMusic()
+// Leaves room for panels and window borders: a window of 1280 x 960 on a
+// 1920 x 1080 desktop, 640 x 480 on anything under about 710 x 530.
+static void defaultWindowSize(int *width, int *height)
+{
+    int k = retroFactor(glutGet(GLUT_SCREEN_WIDTH) * 9 / 10, glutGet(GLUT_SCREEN_HEIGHT) * 9 / 10);
+    *width = 640 * k;
+    *height = 480 * k;
+}
+
+// freeglut may answer the mode query and still fail to switch (under Xvfb, on
+// Wayland, in many virtual machines), leaving no window at all. The demo then
+// fills the desktop with a full-screen window at the desktop's own size.
+static void openScreen(const DemoOptions &options, bool geometryGiven)
+{
+    int screenWidth = glutGet(GLUT_SCREEN_WIDTH), screenHeight = glutGet(GLUT_SCREEN_HEIGHT);
+    if (options.screen == screenWindow) {
+        int width = options.windowWidth, height = options.windowHeight;
+        if (width == 0 && geometryGiven) { // -geometry said it
+            width = glutGet(GLUT_INIT_WINDOW_WIDTH);
+            height = glutGet(GLUT_INIT_WINDOW_HEIGHT);
+        } else if (width == 0) {
+            defaultWindowSize(&width, &height);
+        }
+        openWindow(width, height, false);
+        return;
+    }
+    if (options.screen == screenGameMode) {
+        glutGameModeString("640x480:32");
+        if (glutGameModeGet(GLUT_GAME_MODE_WIDTH) != -1) {
+            glutEnterGameMode();
+            if (glutGameModeGet(GLUT_GAME_MODE_ACTIVE) && glutGetWindow() != 0) {
+                registerCallbacks();
+                return;
+            }
+        }
+        printf("To run this you must be able to run 640x480 16bit mode\n(in other words your computer sucks)\n");
+        fflush(stdout);
+        fprintf(stderr, "cubic-harmony: full-screen mode unavailable, playing full-screen at %dx%d instead\n",
+                screenWidth, screenHeight);
+    }
+    openWindow(screenWidth, screenHeight, true);
+}
+
+// Row N starts where row N - 1 ends. The fountain and the fire set themselves
+// up on their first frame, so starting at their row starts them fresh.
+static void startAtScene(int scene)
+{
+    if (scene == 0) return;
+    uint32_t order = sceneTable[scene - 1].endOrder;
+    if (!playerSetOrder((int)order))
+        fprintf(stderr, "cubic-harmony: zap_wave.it has no order %u: the music starts from its beginning\n", order);
+    currentScene = scene;
+}
+
+static void startMusic(int scene)
 {
     if (!playerInit(-1, 44100, 0)) {
         char message[512];
@@ -89,6 +132,7 @@ static void startMusic()
     if ((uint32_t)playerOrderCount() <= lastOrder)
         fprintf(stderr, "cubic-harmony: zap_wave.it has %d orders and never reaches order %u: "
                 "the demo will play until a key is pressed\n", playerOrderCount(), lastOrder);
+    startAtScene(scene);
     playerPlay();
     sceneStartTime = glutGet(GLUT_ELAPSED_TIME);
 }
@@ -96,10 +140,15 @@ static void startMusic()
 int main(int argc, char **argv)
 {
     // --- initialisation -------------------------------------------------------
+    bool geometryGiven = false;   // glutInit takes -geometry away; a window follows it
+    for (int i = 1; i < argc; i++)
+        if (!strcmp(argv[i], "-geometry")) geometryGiven = true;
     glutInit(&argc, argv);
+    DemoOptions options = parseDemoOptions(argc, argv);
+    retroPicture = options.retro;
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     catchSignals();
-    openScreen();
+    openScreen(options, geometryGiven);
     requestSwapInterval();   // after the context exists; harmless where GLX offers none
     glutSetCursor(GLUT_CURSOR_NONE);
     glShadeModel(GL_FLAT);
@@ -110,7 +159,7 @@ int main(int argc, char **argv)
         failAndExit(error);
 
     // The font is loaded first, so its loading time does not eat into the first scene.
-    startMusic();
+    startMusic(options.startScene);
 
     // --- main loop: never returns ---------------------------------------------
     glutMainLoop();

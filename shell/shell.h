@@ -19,12 +19,33 @@ extern int sceneStartTime;  // GLUT elapsed milliseconds at which the running ro
 void runSequencer(const SceneEntry *table, uint32_t position, int (*readClock)());
 void onDisplay();
 void onReshape(int width, int height); // viewport and the projection every scene but the last relies on
+extern bool retroPicture;  // scenes draw at 640 x 480 in the corner, enlarged by a whole factor at the swap
+
+// The present step, run at every swap (the demo and the tools link with
+// glutSwapBuffers wrapped): black bars, or the retro enlargement. Then beforeSwap,
+// where the tools read the finished frame back; null in the demo.
+void presentPicture();
+int  retroFactor(int outputWidth, int outputHeight); // the largest whole enlargement of 640 x 480, at least 1
+extern void (*beforeSwap)();
 
 void stopMusicAndExit();
 void stopMusicAndExitScene(int sceneTime);   // row 9 of the table: ignores sceneTime
 void failAndExit(const char *message);       // one line on stderr, game mode left, exit code 1
 
 extern volatile int quitRequested;           // set by SIGINT/SIGTERM, acted on by the next callback
+
+// The command line the demo takes (what glutInit leaves of it). --help and
+// --version print and exit 0; anything it does not know gives one line and exit 2.
+enum ScreenChoice { screenGameMode, screenWindow, screenFullScreen };
+struct DemoOptions {
+    ScreenChoice screen = screenGameMode;
+    int  windowWidth = 0, windowHeight = 0; // --window WxH; 0: the largest whole multiple that fits
+    bool retro = false;
+    int  startScene = 0;                    // table row the demo starts at
+};
+DemoOptions parseDemoOptions(int argc, char **argv);
+bool parseSize(const char *text, int *width, int *height); // "WxH", each side 16 to 8192
+const char *demoVersion();
 
 // Swap interval 1 through GLX once a context exists; returns the extension that
 // took it, or null where the driver offers none (frames then come unpaced).

@@ -1,19 +1,14 @@
-// The picture tools' window and their view of every frame. The tools link with
-// glutSwapBuffers wrapped, so the scenes stay exactly as the demo runs them.
+// The picture tools' window. The tools link with glutSwapBuffers wrapped by the
+// demo's present step, so the scenes stay exactly as the demo runs them.
 #include "render_window.h"
 #include "shell.h"
+#include "kit.h"
 #include <GL/freeglut.h>
+#include <cstdio>
+#include <cstdlib>
 
-void (*beforeSwap)() = nullptr;
+int renderWidth = 640, renderHeight = 480;
 static bool windowShown; // the first reshape has arrived
-
-extern "C" void __real_glutSwapBuffers();
-
-extern "C" void __wrap_glutSwapBuffers()
-{
-    if (beforeSwap) beforeSwap();
-    __real_glutSwapBuffers();
-}
 
 static void onFirstReshape(int width, int height)
 {
@@ -23,16 +18,23 @@ static void onFirstReshape(int width, int height)
 
 static void onNothing() {}
 
-void openRenderWindow(int *argc, char **argv, const char *title)
+// A window larger than the X screen is fine: the server keeps the whole back
+// buffer, and the frame is read from there.
+void openRenderWindow(const char *title)
 {
-    glutInit(argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowPosition(0, 0);
     glutInitWindowSize(renderWidth, renderHeight);
     glutCreateWindow(title);
     glutDisplayFunc(onNothing);
     glutReshapeFunc(onFirstReshape);
     while (!windowShown)
         glutMainLoopEvent();
+    if (output.width != renderWidth || output.height != renderHeight) {
+        fprintf(stderr, "%s: the window came up at %dx%d, not %dx%d\n", title, output.width,
+                output.height, renderWidth, renderHeight);
+        exit(1);
+    }
     glShadeModel(GL_FLAT);
     glEnable(GL_CULL_FACE);
     glMatrixMode(GL_MODELVIEW);

@@ -1,15 +1,11 @@
-// The picture tools' window: a plain 640 x 480 window with the demo's start-up
-// state, and a hook that sees every finished frame just before its swap.
+// The picture tools' window: a plain window of the output size with the demo's
+// start-up state. Every frame passes the demo's own present step before its
+// swap, and the beforeSwap hook (shell.h) sees it just after that.
 #pragma once
 
-const int renderWidth = 640, renderHeight = 480;
+extern int renderWidth, renderHeight; // the output in pixels, 640 x 480 unless the tool is told otherwise
 
-// glutInit with the command line, then the window, the reshape projection, flat
-// shading, face culling and the modelview matrix selected; returns once the
-// window is on screen.
-void openRenderWindow(int *argc, char **argv, const char *title);
-
-// Called with the finished frame in the back buffer, right before the scene's
-// swap. Under Xvfb the front buffer reads back black after a swap, so this is
-// the one place to read a frame. Null: frames are only swapped.
-extern void (*beforeSwap)();
+// After glutInit: the window of renderWidth x renderHeight,
+// the reshape projection (sharp or retro as retroPicture says), flat shading,
+// face culling and the modelview matrix selected; returns once the window is on screen.
+void openRenderWindow(const char *title);

@@ -31,6 +31,7 @@ struct BenchOptions {
     int         onlyScene = -1; // -1: all nine
     std::string data = ".";     // where fontpre.tga and zap_wave.it lie
     bool        extras = true;  // also the simulation steps and the audio
+    int         width = 640, height = 480; // the output, sharp
 };
 
 struct SceneResult {
@@ -132,7 +133,7 @@ static SceneResult runScene(int scene)
 static void usage(const char *why)
 {
     fprintf(stderr, "cubic-harmony-bench: %s\n"
-                    "usage: cubic-harmony-bench [--seconds S] [--steps N] [--scene N] [--data DIR] [--extras no]\n", why);
+                    "usage: cubic-harmony-bench [--seconds S] [--steps N] [--scene N] [--size WxH] [--data DIR] [--extras no]\n", why);
     exit(2);
 }
 
@@ -146,6 +147,9 @@ static void parseOptions(int argc, char **argv)
         else if (!strcmp(name, "--scene"))   options.onlyScene = atoi(value);
         else if (!strcmp(name, "--data"))    options.data = value;
         else if (!strcmp(name, "--extras"))  options.extras = strcmp(value, "no") != 0;
+        else if (!strcmp(name, "--size")) {
+            if (!parseSize(value, &options.width, &options.height)) usage("--size wants WxH");
+        }
         else usage("unknown option");
     }
     if (options.seconds <= 0 || options.seconds > 100 || options.steps < 1 || options.steps > 1000)
@@ -284,8 +288,11 @@ int main(int argc, char **argv)
     setenv("vblank_mode", "0", 0);
     setenv("__GL_SYNC_TO_VBLANK", "0", 0);
     int glutArgc = 1;
-    openRenderWindow(&glutArgc, argv, "cubic-harmony-bench");
+    glutInit(&glutArgc, argv);
     parseOptions(argc, argv);
+    renderWidth = options.width;
+    renderHeight = options.height;
+    openRenderWindow("cubic-harmony-bench");
     loadFont();
     beforeSwap = markSwap;
     double ownMeanMs[sceneCount];

@@ -1,7 +1,8 @@
 // cubic-harmony-capture: records the whole demo to a video file offline, frame
 // by frame, as it would play on an ideal machine: frame k stands at k/fps
 // seconds, the music is rendered up to that moment, and the demo's own
-// sequencer sees the order heard then. ffmpeg, run as a child, encodes.
+// sequencer sees the order heard then. ffmpeg, run as a child, encodes. Frames
+// are drawn at the output size, sharp, or at 640 x 480 enlarged (--retro).
 #include "kit.h"
 #include "player.h"
 #include "png_image.h"
@@ -27,7 +28,8 @@ static const int longestDemo = 900;     // seconds; a module that never ends sto
 struct CaptureOptions {
     std::string out;            // the video file; .mkv means lossless
     int         fps = 60;
-    int         scale = 1;      // nearest-neighbour enlargement
+    int         width = 640, height = 480; // the video's frame
+    bool        retro = false;  // drawn at 640 x 480, enlarged by a whole factor
     std::string framesDir;      // also every frame as a PNG, when set
     std::string wavPath;        // also the soundtrack, when set
     double      until = -1;     // seconds; stop there instead of at the end
@@ -55,8 +57,8 @@ static void fail(const std::string &message)
 static void usage(const char *why)
 {
     fprintf(stderr, "cubic-harmony-capture: %s\n"
-                    "usage: cubic-harmony-capture --out FILE [--fps N] [--scale K] [--frames DIR]"
-                    " [--wav FILE] [--until SECONDS] [--data DIR]\n", why);
+                    "usage: cubic-harmony-capture --out FILE [--fps N] [--size WxH | --scale K] [--retro]"
+                    " [--frames DIR] [--wav FILE] [--until SECONDS] [--data DIR]\n", why);
     exit(2);
 }
 
@@ -72,14 +74,32 @@ static double parseNumber(const char *text, const char *name, double low, double
     return value;
 }
 
+static bool endsWith(const std::string &s, const char *suffix)
+{
+    size_t n = strlen(suffix);
+    return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
+}
+
 static void parseOptions(int argc, char **argv)
 {
     for (int i = 1; i < argc; i++) {
-        if (i + 1 >= argc) usage("every option takes a value");
+        if (!strcmp(argv[i], "--retro")) {
+            options.retro = true;
+            continue;
+        }
+        if (i + 1 >= argc) usage("every option but --retro takes a value");
         const char *name = argv[i], *value = argv[++i];
         if      (!strcmp(name, "--out"))    options.out = value;
         else if (!strcmp(name, "--fps"))    options.fps = (int)parseNumber(value, name, 1, 240);
-        else if (!strcmp(name, "--scale"))  options.scale = (int)parseNumber(value, name, 1, 8);
+        else if (!strcmp(name, "--scale")) { // shorthand for --size 640Kx480K
+            double k = parseNumber(value, name, 1, 8);
+            if (k != (int)k) usage("--scale must be a whole number from 1 to 8");
+            options.width = 640 * k;
+            options.height = 480 * k;
+        }
+        else if (!strcmp(name, "--size")) {
+            if (!parseSize(value, &options.width, &options.height)) usage("--size wants WxH, each side 16 to 8192");
+        }
         else if (!strcmp(name, "--frames")) options.framesDir = value;
         else if (!strcmp(name, "--wav"))    options.wavPath = value;
         else if (!strcmp(name, "--until"))  options.until = parseNumber(value, name, 0.001, longestDemo);
@@ -87,6 +107,9 @@ static void parseOptions(int argc, char **argv)
         else usage("unknown option");
     }
     if (options.out.empty()) usage("--out is required");
+    // H.264 in 4:2:0 halves the colour planes, so both sides must be even.
+    if (!endsWith(options.out, ".mkv") && (options.width % 2 || options.height % 2))
+        usage("--size must be even on both sides for an MP4 (a .mkv file takes any size)");
 }
 
 static bool onPath(const char *program)
@@ -190,7 +213,7 @@ static long countFrames()
 
 static void writeFramePng(int frame)
 {
-    RgbImage image;
+    static RgbImage image; // kept from frame to frame: a 2160p frame is 25 MB
     image.width = renderWidth;
     image.height = renderHeight;
     image.pixels.resize((size_t)renderWidth * renderHeight * 3);
@@ -223,19 +246,10 @@ static void takeFrame()
     framesWritten++;
 }
 
-static bool endsWith(const std::string &s, const char *suffix)
-{
-    size_t n = strlen(suffix);
-    return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
-}
-
 static void startEncoder(const std::string &audioPath)
 {
     std::string size = std::to_string(renderWidth) + "x" + std::to_string(renderHeight);
     std::string filter = "vflip";
-    if (options.scale > 1)
-        filter += ",scale=iw*" + std::to_string(options.scale) + ":ih*" + std::to_string(options.scale) +
-                  ":flags=neighbor";
     std::vector<std::string> args = {
         "ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
         "-f", "rawvideo", "-pix_fmt", "bgra", "-s", size, "-framerate", std::to_string(options.fps),
@@ -312,9 +326,13 @@ int main(int argc, char **argv)
 {
     // --- set-up: options, surroundings, the window and the two files ------------
     signal(SIGPIPE, SIG_IGN); // a dead ffmpeg shows as a failed write
+    glutInit(&argc, argv);
     parseOptions(argc, argv);
     checkSurroundings();
-    openRenderWindow(&argc, argv, "cubic-harmony-capture");
+    renderWidth = options.width;
+    renderHeight = options.height;
+    retroPicture = options.retro;
+    openRenderWindow("cubic-harmony-capture");
     char error[512];
     if (!loadBlockFontFrom((options.data + "/fontpre.tga").c_str(), error, sizeof error)) fail(error);
 
@@ -343,8 +361,10 @@ int main(int argc, char **argv)
     for (long k = 0; k < frames && !writeFailed; k++) {
         captureFrameTime = (int)((long long)k * 1000 / options.fps);
         runSequencer(table, framePosition[k], frameClock);
-        showProgress(k + 1, frames, start, k + 1 == frames);
+        // Frames handed to ffmpeg, not frames drawn: at 2160p the pipe is what waits.
+        showProgress(framesWritten, frames, start, k + 1 == frames);
     }
+    fprintf(stderr, "cubic-harmony-capture: the encoder is finishing the last frames\n");
     finishEncoder();
     std::system(("rm -rf '" + workDir + "'").c_str());
     fprintf(stderr, "cubic-harmony-capture: %s: %d frames, %.2f s\n", options.out.c_str(), framesWritten,

@@ -2,6 +2,7 @@
 // every time. The scene is played from sceneTime 0 in steps of 1000/fps ms up to
 // the moment asked for, so simulations reach the same state on any machine, and
 // the last frame is read from the back buffer just before the scene swaps it.
+// Any output size: sharp by default, or 640 x 480 enlarged by a whole factor.
 #include "kit.h"
 #include "shell.h"
 #include "png_image.h"
@@ -24,7 +25,8 @@ static void readLastFrame()
 static void usage(const char *why)
 {
     fprintf(stderr, "cubic-harmony-frame: %s\n"
-                    "usage: cubic-harmony-frame --scene N --time T --out FILE.png [--fps F] [--data DIR]\n", why);
+                    "usage: cubic-harmony-frame --scene N --time T --out FILE.png [--fps F] [--size WxH]"
+                    " [--retro] [--data DIR]\n", why);
     exit(2);
 }
 
@@ -43,13 +45,21 @@ static int parseNumber(const char *text, const char *name, int low, int high)
 int main(int argc, char **argv)
 {
     // --- arguments --------------------------------------------------------------
-    openRenderWindow(&argc, argv, "cubic-harmony-frame");
+    glutInit(&argc, argv);
     int scene = -1, time = -1, fps = 60;
     const char *out = nullptr;
     std::string data = "."; // where fontpre.tga lies: the working directory unless installed
     for (int i = 1; i < argc; i++) {
-        if (i + 1 >= argc) usage("every option takes a value");
-        if      (!strcmp(argv[i], "--scene")) scene = parseNumber(argv[++i], "--scene", 0, 8);
+        if (!strcmp(argv[i], "--retro")) {
+            retroPicture = true;
+            continue;
+        }
+        if (i + 1 >= argc) usage("every option but --retro takes a value");
+        if (!strcmp(argv[i], "--size")) {
+            if (!parseSize(argv[++i], &renderWidth, &renderHeight))
+                usage("--size wants WxH, each side 16 to 8192");
+        }
+        else if (!strcmp(argv[i], "--scene")) scene = parseNumber(argv[++i], "--scene", 0, 8);
         else if (!strcmp(argv[i], "--time"))  time  = parseNumber(argv[++i], "--time", 0, 100000000);
         else if (!strcmp(argv[i], "--fps"))   fps   = parseNumber(argv[++i], "--fps", 1, 1000);
         else if (!strcmp(argv[i], "--out"))   out   = argv[++i];
@@ -57,6 +67,7 @@ int main(int argc, char **argv)
         else usage("unknown option");
     }
     if (scene < 0 || time < 0 || !out) usage("--scene, --time and --out are required");
+    openRenderWindow("cubic-harmony-frame");
 
     char error[512];
     if (!loadBlockFontFrom((data + "/fontpre.tga").c_str(), error, sizeof error)) {

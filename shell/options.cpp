@@ -1,0 +1,90 @@
+// The demo's command line, what glutInit leaves of it: how the screen is
+// opened, sharp or retro, and where the demo starts. Also the WxH sizes the
+// picture tools take.
+#include "shell.h"
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifndef CUBIC_HARMONY_VERSION
+#define CUBIC_HARMONY_VERSION "unknown"
+#endif
+
+static const char usageText[] =
+    "usage: cubic-harmony [--window [WxH] | --fullscreen] [--retro] [--scene N]\n"
+    "Plays the demo full-screen: in the 640x480 mode where the display can switch\n"
+    "to it, otherwise at the desktop's own size. Any key ends it.\n"
+    "\n"
+    "  --window [WxH]  play in a window that can be resized; by default the largest\n"
+    "                  whole multiple of 640x480 that fits the screen comfortably\n"
+    "  --fullscreen    play full-screen at the desktop's size, without a mode switch\n"
+    "  --retro         draw at 640x480 and enlarge by a whole factor, square pixels\n"
+    "  --scene N       start at scene N (0 to 8), the music at that scene's first order\n"
+    "  --help          print this summary and exit\n"
+    "  --version       print the version and exit\n"
+    "\n"
+    "GLUT's own options (-display DISPLAY, -geometry WxH+X+Y, -sync, ...) work as usual.\n";
+
+const char *demoVersion()
+{
+    return CUBIC_HARMONY_VERSION;
+}
+
+static void badOption(const char *what, const char *option)
+{
+    fprintf(stderr, "cubic-harmony: %s: %s (try cubic-harmony --help)\n", what, option);
+    exit(2);
+}
+
+// Whole numbers only, each side 16 to 8192 pixels: "1920x1080".
+bool parseSize(const char *text, int *width, int *height)
+{
+    char *end;
+    long w = strtol(text, &end, 10);
+    if (end == text || *end != 'x' || !(end[1] >= '0' && end[1] <= '9')) return false;
+    long h = strtol(end + 1, &end, 10);
+    if (*end != '\0' || w < 16 || h < 16 || w > 8192 || h > 8192) return false;
+    *width = (int)w;
+    *height = (int)h;
+    return true;
+}
+
+DemoOptions parseDemoOptions(int argc, char **argv)
+{
+    DemoOptions options;
+    bool window = false, fullScreen = false;
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        if (!strcmp(arg, "--help")) {
+            fputs(usageText, stdout);
+            exit(0);
+        } else if (!strcmp(arg, "--version")) {
+            printf("cubic-harmony %s\n", demoVersion());
+            exit(0);
+        } else if (!strcmp(arg, "--window")) {
+            window = true;
+            // The size is optional: taken only when the next word looks like one.
+            if (i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9') {
+                if (!parseSize(argv[++i], &options.windowWidth, &options.windowHeight))
+                    badOption("--window wants WxH, each side 16 to 8192", argv[i]);
+            }
+        } else if (!strcmp(arg, "--fullscreen")) {
+            fullScreen = true;
+        } else if (!strcmp(arg, "--retro")) {
+            options.retro = true;
+        } else if (!strcmp(arg, "--scene")) {
+            if (i + 1 >= argc) badOption("--scene wants a number from 0 to 8", "nothing given");
+            const char *value = argv[++i];
+            char *end;
+            long scene = strtol(value, &end, 10);
+            if (end == value || *end != '\0' || scene < 0 || scene > 8)
+                badOption("--scene wants a number from 0 to 8", value);
+            options.startScene = (int)scene;
+        } else {
+            badOption("unknown option", arg);
+        }
+    }
+    if (window && fullScreen) badOption("choose one of", "--window, --fullscreen");
+    options.screen = window ? screenWindow : fullScreen ? screenFullScreen : screenGameMode;
+    return options;
+}
