@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -67,7 +68,9 @@ inline void makeFastModule(const std::string &dir, int orders, int speed, int te
 
 // audioDriver null leaves SDL to pick its default device; "disk" writes the
 // sound to audio.raw in the run folder. display, when given, replaces DISPLAY.
-inline Demo startDemo(const std::string &dir, const char *audioDriver = "dummy", const char *display = nullptr)
+// args follow the program's name.
+inline Demo startDemo(const std::string &dir, const char *audioDriver = "dummy", const char *display = nullptr,
+                      const std::vector<std::string> &args = {})
 {
     Demo demo;
     demo.dir = dir;
@@ -82,7 +85,10 @@ inline Demo startDemo(const std::string &dir, const char *audioDriver = "dummy",
         else unsetenv("SDL_AUDIODRIVER");
         setenv("SDL_DISKAUDIOFILE", "audio.raw", 1);
         if (display) setenv("DISPLAY", display, 1);
-        execl(BUILD_DIR "/cubic-harmony", "cubic-harmony", (char *)nullptr);
+        std::vector<char *> argv = {(char *)"cubic-harmony"};
+        for (const std::string &arg : args) argv.push_back((char *)arg.c_str());
+        argv.push_back(nullptr);
+        execv(BUILD_DIR "/cubic-harmony", argv.data());
         _exit(98);
     }
     return demo;
@@ -129,10 +135,11 @@ struct FinishOnExit {
 };
 
 // What the X server shows in the window's place (the window opens at the top left).
-inline RgbImage screenshot(const std::string &dir)
+inline RgbImage screenshot(const std::string &dir, int width = 640, int height = 480)
 {
     std::string path = dir + "/shot.png";
-    std::string command = "xwd -root -silent | convert xwd:- -crop 640x480+0+0 +repage png:" + path;
+    std::string command = "xwd -root -silent | convert xwd:- -crop " + std::to_string(width) + "x" +
+                          std::to_string(height) + "+0+0 +repage png:" + path;
     EXPECT_EQ(std::system(command.c_str()), 0);
     RgbImage image;
     EXPECT_TRUE(readPng(path.c_str(), image));

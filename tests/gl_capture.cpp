@@ -103,7 +103,7 @@ Bounds boundsOf(const std::vector<CapturedRun> &runs)
     return b;
 }
 
-RgbImage renderFrame(int scene, int time, int fps)
+RgbImage renderFrame(int scene, int time, int fps, const std::string &options)
 {
     char path[] = "/tmp/cubic-harmony-frame-XXXXXX.png";
     int fd = mkstemps(path, 4);
@@ -111,7 +111,7 @@ RgbImage renderFrame(int scene, int time, int fps)
     close(fd);
         std::string command = std::string("cd " BUILD_DIR " && ./cubic-harmony-frame") +
         " --scene " + std::to_string(scene) + " --time " + std::to_string(time) +
-        " --fps " + std::to_string(fps) + " --out " + path;
+        " --fps " + std::to_string(fps) + " --out " + path + " " + options;
     int status = std::system(command.c_str());
     RgbImage image;
     EXPECT_EQ(status, 0) << command;

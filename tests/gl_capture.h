@@ -3,6 +3,7 @@
 #pragma once
 #include "png_image.h"
 #include <functional>
+#include <string>
 #include <vector>
 
 // Creates (once) a 640 x 480 window with the demo's start-up state: flat
@@ -28,7 +29,8 @@ struct Bounds { float minX, minY, minZ, maxX, maxY, maxZ; };
 Bounds boundsOf(const std::vector<CapturedRun> &runs); // of the transformed vertices
 
 // Runs cubic-harmony-frame in the build folder; fails the test on error.
-RgbImage renderFrame(int scene, int time, int fps = 60);
+// options go on its command line ("--size 1280x960 --retro").
+RgbImage renderFrame(int scene, int time, int fps = 60, const std::string &options = "");
 
 // The pixel at column x, row y counted from the top.
 struct Pixel { int r, g, b; };
