@@ -1,0 +1,173 @@
+// The demo's command line and its screens: what it answers to each option,
+// where --scene starts the music, the full-screen fallback on a 1920 x 1080
+// display, and a window that is resized.
+#include "demo_run.h"
+#include "gl_capture.h"
+#include <algorithm>
+#include <regex>
+#include <sys/stat.h>
+
+namespace {
+
+struct DemoRun {
+    int code;
+    std::string out, err;
+};
+
+DemoRun runDemo(const std::vector<std::string> &args)
+{
+    Demo demo = startDemo(makeRunDir(), "dummy", nullptr, args);
+    FinishOnExit cleanup{demo};
+    int code = waitForExit(demo, 10000);
+    return {code, readFile(demo.dir + "/stdout.txt"), errorsOf(demo)};
+}
+
+int lines(const std::string &text) { return (int)std::count(text.begin(), text.end(), '\n'); }
+
+struct Refusal { std::vector<std::string> args; const char *named; };
+
+// One line naming what is wrong, a pointer to --help, code 2, nothing drawn.
+TEST(CommandLine, RefusesWhatItDoesNotKnowInOneLine)
+{
+    const Refusal cases[] = {
+        {{"--frobnicate"}, "--frobnicate"},
+        {{"--scene", "9"}, "9"},
+        {{"--scene", "two"}, "two"},
+        {{"--scene"}, "--scene"},
+        {{"--window", "640x"}, "640x"},
+        {{"--window", "0x480"}, "0x480"},
+        {{"--window", "--fullscreen"}, "--fullscreen"},
+    };
+    for (const Refusal &c : cases) {
+        DemoRun run = runDemo(c.args);
+        EXPECT_EQ(run.code, 2) << c.named << ": " << run.err;
+        EXPECT_EQ(lines(run.err), 1) << run.err;
+        EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("--help"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST(CommandLine, HelpListsEveryOptionAndVersionSaysWhichItIs)
+{
+    DemoRun help = runDemo({"--help"});
+    EXPECT_EQ(help.code, 0);
+    for (const char *option : {"--window [WxH]", "--fullscreen", "--retro", "--scene N", "--help", "--version", "-display"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    DemoRun version = runDemo({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("cubic-harmony [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+}
+
+// GLUT takes its own options before the demo reads the rest.
+TEST(CommandLine, GlutOptionsPassThrough)
+{
+    DemoRun sync = runDemo({"-sync", "--version"});
+    EXPECT_EQ(sync.code, 0) << sync.err;
+    DemoRun display = runDemo({"-display", ":65000", "--version"});
+    EXPECT_NE(display.err.find("failed to open display ':65000'"), std::string::npos) << display.err;
+    EXPECT_EQ(display.out, "") << "the demo never saw the options";
+}
+
+// Seconds of sound written so far by SDL's disk driver (16-bit stereo, 44100 Hz).
+double secondsHeard(const Demo &demo)
+{
+    struct stat info;
+    if (stat((demo.dir + "/audio.raw").c_str(), &info) != 0) return 0;
+    return info.st_size / (4.0 * 44100);
+}
+
+TEST(SceneOption, StartsAtTheFireWithItsMusic)
+{
+    Demo demo = startDemo(makeRunDir(), "disk", nullptr, {"--window", "640x480", "--scene", "6"});
+    FinishOnExit cleanup{demo};
+    while (secondsHeard(demo) < 0.6 && waitForExit(demo, 0) == -1)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    RgbImage shot = screenshot(demo.dir);
+    EXPECT_LT(secondsHeard(demo), 1.0);
+    int orange = 0;
+    for (int y = 0; y < shot.height; y++)
+        for (int x = 0; x < shot.width; x++) {
+            Pixel p = pixelAt(shot, x, y);
+            orange += p.r > 100 && p.r > 2 * p.g && p.r > 2 * p.b;
+        }
+    EXPECT_GT(orange, 1000) << "the fire burns within the first second";
+}
+
+// 40 orders of 0.1 s: from order 24 the music reaches order 38, the end, after
+// 1.4 s of sound, where from the start it would take 3.8 s.
+TEST(SceneOption, PlaysTheMusicFromTheScenesFirstOrder)
+{
+    std::string dir = makeRunDir(true, false);
+    makeFastModule(dir, 40, 6, 150);
+    Demo demo = startDemo(dir, "disk", nullptr, {"--window", "640x480", "--scene", "6"});
+    FinishOnExit cleanup{demo};
+    EXPECT_EQ(waitForExit(demo, 15000), 0) << errorsOf(demo);
+    EXPECT_GT(secondsHeard(demo), 1.2);
+    EXPECT_LT(secondsHeard(demo), 2.4);
+}
+
+bool columnBlack(const RgbImage &image, int x)
+{
+    for (int y = 0; y < image.height; y++)
+        if (pixelAt(image, x, y).r || pixelAt(image, x, y).g || pixelAt(image, x, y).b) return false;
+    return true;
+}
+
+// 800 x 400 holds a picture of 533 x 400 from column 133.
+TEST(Window, FollowsAResizeWithTheWholePictureLetterboxed)
+{
+    Demo demo = startDemo(makeRunDir(), "dummy", nullptr, {"--window", "640x480"});
+    FinishOnExit cleanup{demo};
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_EQ(std::system("xdotool search --name '^Cubic Harmony$' windowsize 800 400"), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_EQ(waitForExit(demo, 0), -1) << errorsOf(demo);
+    RgbImage shot = screenshot(demo.dir, 800, 400);
+    EXPECT_TRUE(columnBlack(shot, 0));
+    EXPECT_TRUE(columnBlack(shot, 132));
+    EXPECT_FALSE(columnBlack(shot, 133));
+    EXPECT_FALSE(columnBlack(shot, 665));
+    EXPECT_TRUE(columnBlack(shot, 666));
+    EXPECT_TRUE(columnBlack(shot, 799));
+    Pixel top = pixelAt(shot, 400, 2), bottom = pixelAt(shot, 400, 397);  // the bands reach both ends
+    EXPECT_GT(top.b, 100);
+    EXPECT_GT(bottom.b, 100);
+}
+
+// A display of its own, 1920 x 1080: the mode switch fails, the demo fills the
+// screen with a 1440 x 1080 picture between bars of 240 columns, and the picture
+// is the frame tool's at that size. The house scene's camera stands still, so
+// only the walker and the cloud move between the two.
+TEST(FullScreen, FallbackFillsA1080pDisplayLikeTheFrameTool)
+{
+    std::string dir = makeRunDir();
+    std::string script =
+        "cd " + dir + " && " BUILD_DIR "/cubic-harmony --scene 2 > stdout.txt 2> stderr.txt & pid=$!; "
+        "sleep 3; xwd -root -silent | convert xwd:- png:" + dir + "/shot.png; kill $pid; wait $pid";
+    std::string command = "xvfb-run -a -s '-screen 0 1920x1080x24' sh -c '" +
+                          std::regex_replace(script, std::regex("'"), "'\\''") + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    Demo demo{dir, -1};
+    FinishOnExit cleanup{demo};
+    EXPECT_NE(errorsOf(demo).find("cubic-harmony: full-screen mode unavailable, playing full-screen at 1920x1080 instead\n"),
+              std::string::npos) << errorsOf(demo);
+    EXPECT_EQ(readFile(dir + "/stdout.txt"),
+              "To run this you must be able to run 640x480 16bit mode\n(in other words your computer sucks)\n");
+    RgbImage shot;
+    ASSERT_TRUE(readPng((dir + "/shot.png").c_str(), shot));
+    ASSERT_EQ(shot.width, 1920);
+    ASSERT_EQ(shot.height, 1080);
+    EXPECT_TRUE(columnBlack(shot, 239));
+    EXPECT_TRUE(columnBlack(shot, 1680));
+    RgbImage frame = renderFrame(2, 2000, 30, "--size 1920x1080");
+    long close = 0;
+    for (int y = 0; y < 1080; y++)
+        for (int x = 0; x < 1920; x++) {
+            Pixel a = pixelAt(shot, x, y), b = pixelAt(frame, x, y);
+            close += std::abs(a.r - b.r) <= 8 && std::abs(a.g - b.g) <= 8 && std::abs(a.b - b.b) <= 8;
+        }
+    EXPECT_GT(close, 1920L * 1080 * 95 / 100);
+}
+
+} // namespace
