@@ -165,4 +165,61 @@ TEST(Screens, RetroIsThe640x480FrameEnlargedExactly)
     }
 }
 
+std::string captureRun(const std::string &arguments)
+{
+    std::string log = "/tmp/cubic-harmony-screens-capture.log";
+    std::string command = "cd " BUILD_DIR " && ./cubic-harmony-capture " + arguments + " 2> " + log;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::string text;
+    if (FILE *f = fopen(log.c_str(), "r")) {
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
+        fclose(f);
+    }
+    return text;
+}
+
+// Read back, encoded and counted at 2160p, every frame of it.
+TEST(Screens, CapturesA2160pVideo)
+{
+    std::string video = "/tmp/cubic-harmony-screens-2160p.mp4";
+    std::string log = captureRun("--size 3840x2160 --fps 20 --until 0.1 --out " + video);
+    EXPECT_NE(log.find(" 2/2 frames"), std::string::npos) << log;
+    std::string probe = "ffprobe -v error -count_frames -select_streams v -show_entries "
+                        "stream=width,height,nb_read_frames -of csv=p=0 " + video + " > " + video + ".txt";
+    ASSERT_EQ(std::system(probe.c_str()), 0);
+    std::string streams;
+    if (FILE *f = fopen((video + ".txt").c_str(), "r")) {
+        char line[256] = "";
+        if (fgets(line, sizeof line, f)) streams = line;
+        fclose(f);
+    }
+    EXPECT_EQ(streams, "3840,2160,2\n");
+    std::remove(video.c_str());
+    std::remove((video + ".txt").c_str());
+}
+
+// --scale 2 draws at 1280 x 960; with --retro it is 640 x 480 in 2 x 2 blocks.
+TEST(Screens, CaptureScaleIsSharpUnlessRetro)
+{
+    for (const char *retro : {"", "--retro"}) {
+        std::string dir = "/tmp/cubic-harmony-screens-frames";
+        std::system(("rm -rf " + dir).c_str());
+        captureRun(std::string("--scale 2 --fps 1 --until 3 --out /tmp/cubic-harmony-screens.mkv --frames ") +
+                   dir + " " + retro);
+        RgbImage frame;
+        ASSERT_TRUE(readPng((dir + "/frame000002.png").c_str(), frame)) << "2 s in, past the fade from white";
+        ASSERT_EQ(frame.width, 1280);
+        ASSERT_EQ(frame.height, 960);
+        long unevenBlocks = 0;
+        for (int y = 0; y < 960; y += 2)
+            for (int x = 0; x < 1280; x += 2)
+                unevenBlocks += colourDistance(pixelAt(frame, x, y), pixelAt(frame, x + 1, y + 1)) != 0;
+        if (*retro) EXPECT_EQ(unevenBlocks, 0);
+        else EXPECT_GT(unevenBlocks, 1000) << "drawn at 1280 x 960, not enlarged";
+        std::system(("rm -rf " + dir + " /tmp/cubic-harmony-screens.mkv").c_str());
+    }
+}
+
 } // namespace

@@ -158,6 +158,17 @@ static long audioFramesAt(long frame)
     return (long)((long long)frame * audioRate / options.fps);
 }
 
+static void renderSoundUpTo(long target)
+{
+    static int16_t chunk[2 * renderChunk];
+    while ((long)soundtrack.size() / 2 < target) {
+        int want = (int)std::min<long>(renderChunk, target - (long)soundtrack.size() / 2);
+        int got = playerRender(chunk, want);
+        if (got <= 0) fail("zap_wave.it: the player stopped rendering");
+        soundtrack.insert(soundtrack.end(), chunk, chunk + 2 * got);
+    }
+}
+
 // Renders the module frame by frame up to the demo's end (order 38 and a few
 // frames more, as the sequencer may need them), or up to --until.
 static void renderMusic()
@@ -167,19 +178,14 @@ static void renderMusic()
         fail(module + ": " + playerError());
     long lastFrame = (long)((options.until > 0 ? options.until : longestDemo) * options.fps) - 1;
     int framesPastEnd = -1;  // counts once order 38 is heard
-    std::vector<int16_t> chunk(2 * renderChunk);
     for (long k = 0; k <= lastFrame && framesPastEnd < 10; k++) {
-        long target = audioFramesAt(k);
-        while ((long)soundtrack.size() / 2 < target) {
-            int want = (int)std::min<long>(renderChunk, target - (long)soundtrack.size() / 2);
-            int got = playerRender(chunk.data(), want);
-            if (got <= 0) fail("zap_wave.it: the player stopped rendering");
-            soundtrack.insert(soundtrack.end(), chunk.begin(), chunk.begin() + 2 * got);
-        }
+        renderSoundUpTo(audioFramesAt(k));
         framePosition.push_back(playerGetPosition());
         if (framesPastEnd >= 0 || (playerGetPosition() & 0xFFFF) >= sceneTable[8].endOrder)
             framesPastEnd++;
     }
+    // The last frame's sound too: the soundtrack runs to the end of every frame.
+    renderSoundUpTo(audioFramesAt((long)framePosition.size()));
     if (framesPastEnd < 0 && options.until <= 0)
         fail("zap_wave.it never reaches its last order within " + std::to_string(longestDemo) +
              " s; capture a stretch with --until");
