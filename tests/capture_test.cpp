@@ -79,10 +79,10 @@ TEST(Capture, ChangesSceneOnTheFrameWhereTheOrderChanges)
     ASSERT_NE(capture("--out " + dir + ".mkv --fps 10 --frames " + dir + " --until " +
                       std::to_string((boundary + 2) / 10.0)).find("exit 0"), std::string::npos);
     RgbImage last, first;
-    ASSERT_TRUE(readPng((dir + "/frame" + std::string(6 - std::to_string(boundary - 1).size(), '0') +
-                         std::to_string(boundary - 1) + ".png").c_str(), last));
-    ASSERT_TRUE(readPng((dir + "/frame" + std::string(6 - std::to_string(boundary).size(), '0') +
-                         std::to_string(boundary) + ".png").c_str(), first));
+    char before[64], after[64];
+    snprintf(before, sizeof before, "/frame%06d.png", boundary - 1);
+    snprintf(after, sizeof after, "/frame%06d.png", boundary);
+    ASSERT_TRUE(readPng((dir + before).c_str(), last) && readPng((dir + after).c_str(), first));
     Pixel trailsSky = pixelAt(last, 4, 4), titleSky = pixelAt(first, 4, 4);
     EXPECT_NEAR(trailsSky.r, 0.38 * 255, 2);
     EXPECT_EQ(trailsSky.b, 255);

@@ -23,10 +23,7 @@ std::string readFile(const std::string &path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void writeFile(const std::string &path, const std::string &bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void writeFile(const std::string &path, const std::string &bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 void makeFastModule(const std::string &path, int orders, int speed, int tempo)
 {
@@ -127,15 +124,9 @@ int Demo::waitForExit(int milliseconds)
     return -1;
 }
 
-void Demo::signal(int number)
-{
-    if (pid > 0) kill(pid, number);
-}
+void Demo::signal(int number) { if (pid > 0) kill(pid, number); }
 
-std::string Demo::onDisplay(const std::string &command) const
-{
-    return display.empty() ? command : "DISPLAY=" + display + " " + command;
-}
+std::string Demo::onDisplay(const std::string &command) const { return (display.empty() ? "" : "DISPLAY=" + display + " ") + command; }
 
 bool Demo::pressKey() { return std::system(onDisplay("xdotool key q").c_str()) == 0; }
 

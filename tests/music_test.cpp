@@ -1,16 +1,14 @@
 // The soundtrack: the zap_wave.it the build compiled from assets/music, heard
 // through the player layer as the demo hears it and read from its own sample
 // data; and make-module run on copies of the score with one line broken.
+#include "demo_run.h"
 #include "player.h"
 #include <gtest/gtest.h>
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,12 +18,6 @@ const char *modulePath = BUILD_DIR "/zap_wave.it";
 const int rate = 44100;          // frames per second of playerRender without playerInit
 const int chunkFrames = 256;     // frames per render call: order changes are timed to 5.8 ms
 const double chunkSeconds = (double)chunkFrames / rate;
-
-std::string bytesOf(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 double toDb(double x) { return 20.0 * std::log10(std::max(x, 1e-12)); }
 
@@ -99,17 +91,14 @@ TEST_F(Music, EveryOrderKeepsTimeAndOrder38StartsAt146Seconds)
     EXPECT_GT(r.wrapSeconds, r.orderStart[39]) << "never wrapped back to order 0";
 }
 
-TEST_F(Music, NeverClipsAndHasNoDcOffset)
+// Never clipped, no DC offset. The beat runs through the title, house, flight,
+// road, fire and corridor scenes; the fountain's breakdown drops below its
+// neighbours without falling silent.
+TEST_F(Music, TheScenesAreAsLoudAsTrackedMusicAndTheBreakdownQuieter)
 {
     const Rendering &r = rendering();
     EXPECT_LT(r.peak, 32767 * 0.95) << "peak " << toDb(r.peak / 32768.0) << " dBFS";
     for (double side : r.sum) EXPECT_LT(std::fabs(side / r.mono.size()), 0.002);
-}
-
-// The beat runs through the title, house, flight, road, fire and corridor
-// scenes; the fountain's breakdown drops below its neighbours without silence.
-TEST_F(Music, TheScenesAreAsLoudAsTrackedMusicAndTheBreakdownQuieter)
-{
     for (int scene : {1, 2, 3, 4, 6, 7}) {
         EXPECT_GE(ordersDb(4 * scene, 4 * scene + 4), -20.0) << "scene " << scene;
         EXPECT_LE(ordersDb(4 * scene, 4 * scene + 4), -10.0) << "scene " << scene;
@@ -171,7 +160,7 @@ static std::vector<FileSample> samplesOf(const std::string &file)
 // one-shot ends at zero; a loop joins without a step larger than the waveform's own.
 TEST(MusicFile, HoldsShortSamplesThatNeverClick)
 {
-    std::string file = bytesOf(modulePath);
+    std::string file = readFile(modulePath);
     ASSERT_GT(file.size(), 192u);
     EXPECT_EQ(file.substr(0, 4), "IMPM");
     EXPECT_LT(file.size(), 400u * 1024);
@@ -223,7 +212,7 @@ std::string scoreCopy(const std::string &tag)
 int makeModule(const std::string &dir, std::string *errors)
 {
     int status = std::system(("cd " + dir + " && " BUILD_DIR "/make-module --dir . --out out.it > /dev/null 2> errors.txt").c_str());
-    *errors = bytesOf(dir + "/errors.txt");
+    *errors = readFile(dir + "/errors.txt");
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -233,7 +222,7 @@ TEST(MakeModuleScore, RebuildsTheSameFile)
 {
     std::string dir = scoreCopy("good"), errors;
     ASSERT_EQ(makeModule(dir, &errors), 0) << errors;
-    EXPECT_TRUE(bytesOf(dir + "/out.it") == bytesOf(modulePath)) << "the score compiles the same way every time";
+    EXPECT_TRUE(readFile(dir + "/out.it") == readFile(modulePath)) << "the score compiles the same way every time";
     std::filesystem::remove_all(dir);
 }
 
