@@ -62,7 +62,7 @@ Demo::~Demo()
 }
 
 // An X server of the asked size; -displayfd makes it pick a free display and
-// say which once it accepts clients.
+// say which once it accepts clients: the number, then a newline of its own.
 static pid_t startServer(const std::string &screen, std::string &display)
 {
     int ready[2];
@@ -76,10 +76,10 @@ static pid_t startServer(const std::string &screen, std::string &display)
         _exit(97);
     }
     close(ready[1]);
-    char number[16] = "";
-    ssize_t got = read(ready[0], number, sizeof number - 1);
+    std::string number;
+    for (char c; read(ready[0], &c, 1) == 1 && c != '\n';) number += c;
     close(ready[0]);
-    display = got > 0 ? ":" + std::to_string(atoi(number)) : "";
+    display = number.empty() ? "" : ":" + number;
     return server;
 }
 
