@@ -25,29 +25,10 @@ void *__real_calloc(size_t count, size_t size);
 void *__real_realloc(void *old, size_t size);
 void  __real_glBegin(GLenum mode);
 
-void *__wrap_malloc(size_t size)
-{
-    if (counting) allocations++;
-    return __real_malloc(size);
-}
-
-void *__wrap_calloc(size_t count, size_t size)
-{
-    if (counting) allocations++;
-    return __real_calloc(count, size);
-}
-
-void *__wrap_realloc(void *old, size_t size)
-{
-    if (counting) allocations++;
-    return __real_realloc(old, size);
-}
-
-void __wrap_glBegin(GLenum mode)
-{
-    if (counting) boxesDrawn++;
-    __real_glBegin(mode);
-}
+void *__wrap_malloc(size_t size) { allocations += counting; return __real_malloc(size); }
+void *__wrap_calloc(size_t count, size_t size) { allocations += counting; return __real_calloc(count, size); }
+void *__wrap_realloc(void *old, size_t size) { allocations += counting; return __real_realloc(old, size); }
+void __wrap_glBegin(GLenum mode) { boxesDrawn += counting; __real_glBegin(mode); }
 }
 
 // These are the allocator: new takes from malloc, so delete gives back to free.
@@ -68,12 +49,6 @@ void operator delete[](void *p, size_t) noexcept { free(p); }
 
 static int fakeNow; // ms: the clock the sequencer reads
 static int fakeClock() { return fakeNow; }
-
-static void loadFont()
-{
-    char error[512];
-    ASSERT_TRUE(loadBlockFontFrom(BUILD_DIR "/fontpre.tga", error, sizeof error)) << error;
-}
 
 void *volatile keptPointer; // where the probe's allocations go, so none is optimised away
 
@@ -99,7 +74,8 @@ TEST(Allocation, TheHooksSeeAllocationsInsideTheWindowOnly)
 // loaded so the text draws its cubes.
 TEST(Allocation, NoSceneAllocatesInAnyFrame)
 {
-    loadFont();
+    char error[512];
+    ASSERT_TRUE(loadBlockFontFrom(BUILD_DIR "/fontpre.tga", error, sizeof error)) << error;
     const int frames = 300, frameLength = 50;
     for (int row = 0; row < 9; row++) {
         currentScene = row;

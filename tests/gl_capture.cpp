@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
@@ -33,10 +34,7 @@ extern "C" void __wrap_glBegin(GLenum mode)
     __real_glBegin(mode);
 }
 
-extern "C" void __wrap_glEnd()
-{
-    __real_glEnd();
-}
+extern "C" void __wrap_glEnd() { __real_glEnd(); }
 
 extern "C" void __wrap_glColor3f(GLfloat r, GLfloat g, GLfloat b)
 {
@@ -91,6 +89,16 @@ std::vector<CapturedRun> captureDraw(const std::function<void()> &draw)
     return runs;
 }
 
+bool sameRuns(const std::vector<CapturedRun> &a, const std::vector<CapturedRun> &b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); i++)
+        if (a[i].mode != b[i].mode || a[i].vertices.size() != b[i].vertices.size() ||
+            memcmp(a[i].vertices.data(), b[i].vertices.data(), a[i].vertices.size() * sizeof(CapturedVertex)) != 0)
+            return false;
+    return true;
+}
+
 Bounds boundsOf(const std::vector<CapturedRun> &runs)
 {
     Bounds b = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
@@ -109,7 +117,7 @@ RgbImage renderFrame(int scene, int time, int fps, const std::string &options)
     int fd = mkstemps(path, 4);
     EXPECT_GE(fd, 0);
     close(fd);
-        std::string command = std::string("cd " BUILD_DIR " && ./cubic-harmony-frame") +
+    std::string command = std::string("cd " BUILD_DIR " && ./cubic-harmony-frame") +
         " --scene " + std::to_string(scene) + " --time " + std::to_string(time) +
         " --fps " + std::to_string(fps) + " --out " + path + " " + options;
     int status = std::system(command.c_str());

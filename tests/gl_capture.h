@@ -24,6 +24,7 @@ struct CapturedRun {    // one glBegin/glEnd pair
 // Loads the identity modelview, runs draw, and returns every glBegin/glEnd run
 // it issued, in order. The calls still reach GL.
 std::vector<CapturedRun> captureDraw(const std::function<void()> &draw);
+bool sameRuns(const std::vector<CapturedRun> &a, const std::vector<CapturedRun> &b);
 
 struct Bounds { float minX, minY, minZ, maxX, maxY, maxZ; };
 Bounds boundsOf(const std::vector<CapturedRun> &runs); // of the transformed vertices

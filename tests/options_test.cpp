@@ -3,9 +3,11 @@
 // display, and a window that is resized.
 #include "demo_run.h"
 #include "gl_capture.h"
+#include <gtest/gtest.h>
 #include <algorithm>
+#include <chrono>
 #include <regex>
-#include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -16,10 +18,10 @@ struct DemoRun {
 
 DemoRun runDemo(const std::vector<std::string> &args)
 {
-    Demo demo = startDemo(makeRunDir(), "dummy", nullptr, args);
-    FinishOnExit cleanup{demo};
-    int code = waitForExit(demo, 10000);
-    return {code, readFile(demo.dir + "/stdout.txt"), errorsOf(demo)};
+    Demo demo({args, {}, "", true, true});
+    demo.start();
+    int code = demo.waitForExit(10000);
+    return {code, demo.output(), demo.errors()};
 }
 
 struct Refusal { std::vector<std::string> args; const char *named; };
@@ -67,22 +69,14 @@ TEST(CommandLine, GlutOptionsPassThrough)
     EXPECT_EQ(display.out, "") << "the demo never saw the options";
 }
 
-// Seconds of sound written so far by SDL's disk driver (16-bit stereo, 44100 Hz).
-double secondsHeard(const Demo &demo)
-{
-    struct stat info;
-    if (stat((demo.dir + "/audio.raw").c_str(), &info) != 0) return 0;
-    return info.st_size / (4.0 * 44100);
-}
-
 TEST(SceneOption, StartsAtTheFireWithItsMusic)
 {
-    Demo demo = startDemo(makeRunDir(), "disk", nullptr, {"--window", "640x480", "--scene", "6"});
-    FinishOnExit cleanup{demo};
-    while (secondsHeard(demo) < 0.5 && waitForExit(demo, 0) == -1)
+    Demo demo({{"--window", "640x480", "--scene", "6"}, {"SDL_AUDIODRIVER=disk"}, "", true, true});
+    demo.start();
+    while (demo.secondsHeard() < 0.5 && demo.running())
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_LT(secondsHeard(demo), 0.9) << "the screen is read within the first second";
-    RgbImage shot = screenshot(demo.dir);
+    EXPECT_LT(demo.secondsHeard(), 0.9) << "the screen is read within the first second";
+    RgbImage shot = demo.screenshot();
     int orange = 0;
     for (int y = 0; y < shot.height; y++)
         for (int x = 0; x < shot.width; x++) {
@@ -96,13 +90,12 @@ TEST(SceneOption, StartsAtTheFireWithItsMusic)
 // 1.4 s of sound, where from the start it would take 3.8 s.
 TEST(SceneOption, PlaysTheMusicFromTheScenesFirstOrder)
 {
-    std::string dir = makeRunDir(true, false);
-    makeFastModule(dir, 40, 6, 150);
-    Demo demo = startDemo(dir, "disk", nullptr, {"--window", "640x480", "--scene", "6"});
-    FinishOnExit cleanup{demo};
-    EXPECT_EQ(waitForExit(demo, 15000), 0) << errorsOf(demo);
-    EXPECT_GT(secondsHeard(demo), 1.2);
-    EXPECT_LT(secondsHeard(demo), 2.4);
+    Demo demo({{"--window", "640x480", "--scene", "6"}, {"SDL_AUDIODRIVER=disk"}, "", true, false});
+    makeFastModule(demo.dir + "/zap_wave.it", 40, 6, 150);
+    demo.start();
+    EXPECT_EQ(demo.waitForExit(15000), 0) << demo.errors();
+    EXPECT_GT(demo.secondsHeard(), 1.2);
+    EXPECT_LT(demo.secondsHeard(), 2.4);
 }
 
 bool columnBlack(const RgbImage &image, int x)
@@ -117,13 +110,13 @@ bool columnBlack(const RgbImage &image, int x)
 // stand at -1, -1).
 TEST(Window, FollowsAResizeWithTheWholePictureLetterboxed)
 {
-    Demo demo = startDemo(makeRunDir(), "dummy", nullptr, {"-geometry", "+0+0", "--window", "640x480"});
-    FinishOnExit cleanup{demo};
+    Demo demo({{"-geometry", "+0+0", "--window", "640x480"}, {}, "", true, true});
+    demo.start();
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     ASSERT_EQ(std::system("xdotool search --name '^Cubic Harmony$' windowsize 800 400"), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    ASSERT_EQ(waitForExit(demo, 0), -1) << errorsOf(demo);
-    RgbImage shot = screenshot(demo.dir, 800, 400);
+    ASSERT_TRUE(demo.running()) << demo.errors();
+    RgbImage shot = demo.screenshot(800, 400);
     for (int x : {0, 132, 666, 799}) EXPECT_TRUE(columnBlack(shot, x)) << "column " << x;
     for (int x : {133, 665}) EXPECT_FALSE(columnBlack(shot, x)) << "column " << x;
     for (int y : {0, 399}) { // the picture reaches the top and the bottom
@@ -140,28 +133,21 @@ TEST(Window, FollowsAResizeWithTheWholePictureLetterboxed)
 // second); the closest of the frame tool's pictures around it is compared.
 TEST(FullScreen, FallbackFillsA1080pDisplayLikeTheFrameTool)
 {
-    std::string dir = makeRunDir();
-    std::string script =
-        "cd " + dir + " && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=audio.raw " BUILD_DIR "/cubic-harmony --scene 2"
-        " > stdout.txt 2> stderr.txt & pid=$!; sleep 3; stat -c %s " + dir + "/audio.raw > " + dir + "/heard.txt; "
-        "xwd -root -silent | convert xwd:- png:" + dir + "/shot.png; kill $pid; wait $pid";
-    std::string command = "xvfb-run -a -s '-screen 0 1920x1080x24' sh -c '" +
-                          std::regex_replace(script, std::regex("'"), "'\\''") + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    Demo demo{dir, -1};
-    FinishOnExit cleanup{demo};
-    EXPECT_NE(errorsOf(demo).find("cubic-harmony: full-screen mode unavailable, playing full-screen at 1920x1080 instead\n"),
-              std::string::npos) << errorsOf(demo);
-    EXPECT_EQ(readFile(dir + "/stdout.txt"),
+    Demo demo({{"--scene", "2"}, {"SDL_AUDIODRIVER=disk"}, "1920x1080", true, true});
+    demo.start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    ASSERT_TRUE(demo.running()) << demo.errors();
+    int heardMs = (int)(demo.secondsHeard() * 1000);
+    RgbImage shot = demo.screenshot(1920, 1080);
+    EXPECT_NE(demo.errors().find(std::string(fallbackLine) + "1920x1080 instead\n"), std::string::npos)
+        << demo.errors();
+    EXPECT_EQ(demo.output(),
               "To run this you must be able to run 640x480 16bit mode\n(in other words your computer sucks)\n");
-    RgbImage shot;
-    ASSERT_TRUE(readPng((dir + "/shot.png").c_str(), shot));
     ASSERT_EQ(shot.width, 1920);
     ASSERT_EQ(shot.height, 1080);
     for (int x : {239, 1680}) EXPECT_TRUE(columnBlack(shot, x)) << "column " << x;
     for (int x : {240, 1679}) EXPECT_FALSE(columnBlack(shot, x)) << "column " << x;
 
-    int heardMs = atoi(readFile(dir + "/heard.txt").c_str()) / 176; // 44100 Hz, 4 bytes a frame
     long best = 0;
     for (int t = std::max(heardMs - 800, 0); t <= heardMs + 100; t += 100) {
         RgbImage frame = renderFrame(2, t, 10, "--size 1920x1080");

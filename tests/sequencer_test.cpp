@@ -1,6 +1,6 @@
 // The sequencer over a table of recording scenes, with the player position and
-// the clock handed in: when rows change, what sceneTime each frame gets, and
-// how the demo ends.
+// the clock handed in: which row plays for each order, what sceneTime it gets,
+// and how the demo ends.
 #include "gl_capture.h"
 #include "shell.h"
 #include <gtest/gtest.h>
@@ -13,9 +13,7 @@ std::vector<Frame> frames;   // what the recording scenes were asked to draw
 int clockNow;                // ms; every read moves the clock on by one
 
 int tickingClock() { return clockNow++; }
-
 template <int row> void recordScene(int sceneTime) { frames.push_back({row, sceneTime}); }
-void endScene(int) { frames.push_back({9, -1}); }
 
 // The demo's own end orders with recording scenes in place of the real ones.
 SceneEntry testTable[10];
@@ -26,89 +24,58 @@ protected:
     {
         const SceneFunction scenes[] = {recordScene<0>, recordScene<1>, recordScene<2>, recordScene<3>,
                                         recordScene<4>, recordScene<5>, recordScene<6>, recordScene<7>,
-                                        recordScene<8>, endScene};
+                                        recordScene<8>, recordScene<9>};
         for (int i = 0; i < 10; i++) testTable[i] = {scenes[i], sceneTable[i].endOrder};
         frames.clear();
         currentScene = 0;
         sceneStartTime = 0;
         clockNow = 1000;
     }
-    void frame(uint32_t order, uint32_t row = 0) { runSequencer(testTable, order | row << 16, tickingClock); }
+    Frame frame(uint32_t order, uint32_t row = 0)
+    {
+        runSequencer(testTable, order | row << 16, tickingClock);
+        return frames.back();
+    }
 };
 
 } // namespace
 
-TEST_F(Sequencer, PlaysEachSceneForFourOrdersAndTheLastForSix)
+// Rows 0 to 7 play four orders each, row 8 six, and order 38 reaches the way out.
+TEST_F(Sequencer, PlaysEachSceneForFourOrdersTheLastForSixThenEnds)
 {
-    for (uint32_t order = 0; order < 38; order++) {
-        frame(order);
-        EXPECT_EQ(frames.back().row, order < 32 ? (int)order / 4 : 8) << "order " << order;
+    for (uint32_t order = 0; order <= 38; order++)
+        EXPECT_EQ(frame(order).row, order < 32 ? (int)order / 4 : order < 38 ? 8 : 9) << "order " << order;
+    EXPECT_EQ(sceneTable[9].draw, stopMusicAndExitScene);
+}
+
+// The clock is read again after a change, so the new scene starts near 0.
+TEST_F(Sequencer, ChangesRowAtTheEndOrderItselfAndRestartsSceneTime)
+{
+    const struct { uint32_t order, row; int expectedRow, sceneTime; } steps[] = {
+        {3, 60, 0, 1000},       // the row half of the position is never read
+        {4, 0, 1, 1},           // equal to row 0's end order
+        {5, 0, 1, 2},
+        {0, 0xFFFF, 1, 3},      // a wrapping module never moves the table back
+    };
+    for (const auto &s : steps) {
+        Frame f = frame(s.order, s.row);
+        EXPECT_EQ(f.row, s.expectedRow) << "order " << s.order;
+        EXPECT_EQ(f.sceneTime, s.sceneTime) << "order " << s.order;
     }
-    frame(38);
-    EXPECT_EQ(frames.back().row, 9) << "order 38 ends the demo without drawing";
 }
 
-TEST_F(Sequencer, ChangesRowExactlyAtTheEndOrderAndRestartsSceneTime)
+TEST_F(Sequencer, AnOrderFarAheadMovesOneRowPerFrame)
 {
-    sceneStartTime = 0;
-    frame(3);
-    EXPECT_EQ(frames.back().row, 0);
-    EXPECT_EQ(frames.back().sceneTime, 1000);
-    frame(4); // equal to row 0's end order
-    EXPECT_EQ(frames.back().row, 1);
-    EXPECT_EQ(sceneStartTime, 1001);
-    EXPECT_EQ(frames.back().sceneTime, 1) << "the clock is read again after the change";
-    frame(5);
-    EXPECT_EQ(frames.back().row, 1);
-    EXPECT_EQ(frames.back().sceneTime, 2);
-}
-
-TEST_F(Sequencer, OrdersFarAheadMoveOneRowPerFrame)
-{
+    for (int row = 1; row <= 9; row++) EXPECT_EQ(frame(65535).row, row);
     currentScene = 1;
-    for (int expected = 2; expected <= 5; expected++) {
-        frame(20);
-        EXPECT_EQ(frames.back().row, expected);
-        EXPECT_LE(frames.back().sceneTime, 1);
-    }
-    frame(20);
-    EXPECT_EQ(frames.back().row, 5) << "row 5 ends at 24, after order 20";
-}
-
-TEST_F(Sequencer, AnOrderOf65535WalksThroughEveryRowAndEndsInTheNinthFrame)
-{
-    for (int i = 1; i <= 9; i++) frame(65535);
-    ASSERT_EQ(frames.size(), 9u);
-    for (int i = 0; i < 8; i++) EXPECT_EQ(frames[i].row, i + 1);
-    EXPECT_EQ(frames[8].row, 9);
-}
-
-TEST_F(Sequencer, ReadsOnlyTheOrderHalfOfThePosition)
-{
-    frame(3, 60);
-    frame(0, 0xFFFF);
-    EXPECT_EQ(frames.back().row, 0);
-}
-
-// A module that loops before the last scene's end: the table never goes back
-// and the running scene just goes on.
-TEST_F(Sequencer, AWrappingModuleKeepsTheRunningSceneGoing)
-{
-    currentScene = 2;
-    sceneStartTime = 500;
-    frame(11);
-    frame(0);
-    frame(1);
-    EXPECT_EQ(frames.back().row, 2);
-    EXPECT_EQ(frames.back().sceneTime, 1002 - 500);
+    for (int row : {2, 3, 4, 5, 5}) EXPECT_EQ(frame(20).row, row) << "row 5 ends at order 24";
 }
 
 // The way out runs in a child started afresh: a forked copy of a process with
 // a live GL context cannot run the driver's exit handlers safely.
-TEST(SceneTable, EndsWithTheWayOut)
+TEST(SceneTable, TheWayOutExitsWithCodeZero)
 {
     ::testing::FLAGS_gtest_death_test_style = "threadsafe";
-    EXPECT_EQ(sceneTable[9].draw, stopMusicAndExitScene);
     ensureGlContext();
     EXPECT_EXIT(stopMusicAndExitScene(123), ::testing::ExitedWithCode(0), "");
 }
