@@ -19,6 +19,7 @@
 #include <webgl/webgl1.h>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 // GL 1.1 names that the ES header does not give.
 enum { glQuads = 0x0007, glModelview = 0x1700, glProjection = 0x1701 };
@@ -41,6 +42,10 @@ struct GlLayer {
     Vertex  quad[4];
     int     count;                          // vertices waiting in the buffer
     unsigned enabled;                       // bits of the four capabilities below
+    bool    quiet;                          // state is kept, nothing is drawn
+    GLenum  blend[2];                       // the last glBlendFunc, for leaving quiet
+    GLint   scissor[4], viewport[4];        // the last boxes, likewise
+    float   clearColor[4];
     GLuint  program, buffer;
 };
 static GlLayer gl;
@@ -193,9 +198,49 @@ extern "C" void glBegin(GLenum mode)
 
 extern "C" void glEnd() { gl.inQuads = false; }
 
+static void emitTriangle(const Vertex &a, const Vertex &b, const Vertex &c)
+{
+    if (gl.count + 3 > maxVertices) webGlFlush();
+    for (const Vertex *v : {&a, &b, &c}) {
+        Vertex &out = vertices[gl.count++];
+        out = *v;
+        out.r = gl.color[0]; out.g = gl.color[1]; out.b = gl.color[2];
+    }
+}
+
+// Where a quad crosses the near plane (z = -w in clip space) it is cut there
+// on the CPU, so WebGL never sees a vertex behind the eye: the software
+// rasteriser under headless Chromium decides facing before it clips, and would
+// drop walls that run past the camera. The cut keeps the corners' order, so
+// the winding, and so the culling, stay as GL's own clipping gives them.
+static void emitQuad(const Vertex quad[4])
+{
+    int inside = 0;
+    for (int i = 0; i < 4; i++) inside += quad[i].z + quad[i].w >= 0;
+    if (inside == 0) return;
+    if (inside == 4) {
+        emitTriangle(quad[0], quad[1], quad[2]);
+        emitTriangle(quad[0], quad[2], quad[3]);
+        return;
+    }
+    Vertex kept[5];
+    int count = 0;
+    for (int i = 0; i < 4; i++) {
+        const Vertex &a = quad[i], &b = quad[(i + 1) % 4];
+        float da = a.z + a.w, db = b.z + b.w;
+        if (da >= 0) kept[count++] = a;
+        if ((da >= 0) != (db >= 0)) {
+            float f = da / (da - db);
+            kept[count++] = {a.x + f * (b.x - a.x), a.y + f * (b.y - a.y),
+                             a.z + f * (b.z - a.z), a.w + f * (b.w - a.w), 0, 0, 0};
+        }
+    }
+    for (int i = 2; i < count; i++) emitTriangle(kept[0], kept[i - 1], kept[i]);
+}
+
 extern "C" void glVertex3f(float x, float y, float z)
 {
-    if (!gl.inQuads) return;
+    if (!gl.inQuads || gl.quiet) return;
     if (!gl.mvpValid) {
         gl.mvp = multiply(gl.stacks[1][gl.depth[1]], gl.stacks[0][gl.depth[0]]);
         gl.mvpValid = true;
@@ -207,18 +252,9 @@ extern "C" void glVertex3f(float x, float y, float z)
     v.z = m[2] * x + m[6] * y + m[10] * z + m[14];
     v.w = m[3] * x + m[7] * y + m[11] * z + m[15];
     if (++gl.corner < 4) return;
-
-    // The quad is complete: two triangles of the same winding, one colour.
     gl.corner = 0;
-    if (gl.count + 6 > maxVertices) webGlFlush();
-    static const int order[6] = {0, 1, 2, 0, 2, 3};
-    for (int i : order) {
-        Vertex &out = vertices[gl.count++];
-        out = gl.quad[i];
-        out.r = gl.color[0]; out.g = gl.color[1]; out.b = gl.color[2];
-    }
+    emitQuad(gl.quad);
 }
-
 // --- the real WebGL calls --------------------------------------------------------
 
 static const char *vertexShader =
@@ -241,6 +277,7 @@ bool webGlStart()
     gl = GlLayer{};
     gl.stacks[0][0] = gl.stacks[1][0] = identity;
     gl.color[0] = gl.color[1] = gl.color[2] = 1;
+    gl.blend[0] = GL_ONE; gl.blend[1] = GL_ZERO; // GL's defaults; the boxes come from onReshape
     gl.program = emscripten_glCreateProgram();
     emscripten_glAttachShader(gl.program, compile(GL_VERTEX_SHADER, vertexShader));
     emscripten_glAttachShader(gl.program, compile(GL_FRAGMENT_SHADER, fragmentShader));
@@ -278,8 +315,28 @@ static void setCapability(GLenum cap, bool on)
     if (!bit || ((gl.enabled & bit) != 0) == on) return;
     webGlFlush();
     gl.enabled ^= bit;
+    if (gl.quiet) return;
     if (on) emscripten_glEnable(cap);
     else    emscripten_glDisable(cap);
+}
+
+// Quiet frames run the scene code, and so its simulations, without drawing:
+// frame mode replays up to the moment asked for and only shows the last one.
+// Leaving quiet hands WebGL the state the skipped frames left behind.
+void webGlQuiet(bool quiet)
+{
+    if (gl.quiet == quiet) return;
+    webGlFlush();
+    gl.quiet = quiet;
+    if (quiet) return;
+    for (unsigned i = 0; i < sizeof capabilities / sizeof capabilities[0]; i++) {
+        if (gl.enabled & 1u << i) emscripten_glEnable(capabilities[i]);
+        else                      emscripten_glDisable(capabilities[i]);
+    }
+    emscripten_glBlendFunc(gl.blend[0], gl.blend[1]);
+    emscripten_glScissor(gl.scissor[0], gl.scissor[1], gl.scissor[2], gl.scissor[3]);
+    emscripten_glViewport(gl.viewport[0], gl.viewport[1], gl.viewport[2], gl.viewport[3]);
+    emscripten_glClearColor(gl.clearColor[0], gl.clearColor[1], gl.clearColor[2], gl.clearColor[3]);
 }
 
 extern "C" void glEnable(GLenum cap)  { setCapability(cap, true); }
@@ -288,29 +345,33 @@ extern "C" void glDisable(GLenum cap) { setCapability(cap, false); }
 extern "C" void glBlendFunc(GLenum source, GLenum destination)
 {
     webGlFlush();
-    emscripten_glBlendFunc(source, destination);
+    gl.blend[0] = source; gl.blend[1] = destination;
+    if (!gl.quiet) emscripten_glBlendFunc(source, destination);
 }
 
 extern "C" void glScissor(GLint x, GLint y, GLsizei width, GLsizei height)
 {
     webGlFlush();
-    emscripten_glScissor(x, y, width, height);
+    gl.scissor[0] = x; gl.scissor[1] = y; gl.scissor[2] = width; gl.scissor[3] = height;
+    if (!gl.quiet) emscripten_glScissor(x, y, width, height);
 }
 
 extern "C" void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
 {
     webGlFlush();
-    emscripten_glViewport(x, y, width, height);
+    gl.viewport[0] = x; gl.viewport[1] = y; gl.viewport[2] = width; gl.viewport[3] = height;
+    if (!gl.quiet) emscripten_glViewport(x, y, width, height);
 }
 
 // Only glClear reads the clear colour, and it flushes first.
 extern "C" void glClearColor(float r, float g, float b, float a)
 {
-    emscripten_glClearColor(r, g, b, a);
+    gl.clearColor[0] = r; gl.clearColor[1] = g; gl.clearColor[2] = b; gl.clearColor[3] = a;
+    if (!gl.quiet) emscripten_glClearColor(r, g, b, a);
 }
 
 extern "C" void glClear(GLbitfield mask)
 {
     webGlFlush();
-    emscripten_glClear(mask);
+    if (!gl.quiet) emscripten_glClear(mask);
 }

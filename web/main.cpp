@@ -37,7 +37,7 @@ static bool openCanvas(bool keepFrame)
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.alpha = false;
     attributes.depth = true;
-    attributes.stencil = false;
+    attributes.stencil = true;                   // with it the depth buffer has 24 bits, as on the desktop, not 16
     attributes.antialias = false;                // the desktop's visual has no multisampling
     attributes.preserveDrawingBuffer = keepFrame; // frame mode: the picture stays for the screenshot
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context("#canvas", &attributes);
@@ -107,6 +107,7 @@ static EM_BOOL onAnimationFrame(double, void *)
         sceneStartTime = glutGet(GLUT_ELAPSED_TIME);
         state = playing;
         pageShow("playing");
+        pageReport(currentScene);
     }
     if (state != playing) return EM_TRUE;
     int scene = currentScene;
@@ -167,11 +168,13 @@ static void drawFrame(int scene, int time, int fps)
 {
     SceneFunction draw = sceneTable[scene].draw;
     demoSrand(42);
+    webGlQuiet(true);
     for (int k = 0;; k++) {
         int t = (int)((long long)k * 1000 / fps);
         if (t >= time) break;
         draw(t);
     }
+    webGlQuiet(false);
     draw(time);
     pageFrameReady();
 }

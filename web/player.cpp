@@ -8,8 +8,10 @@
 
 static char lastError[256] = "no error"; // what playerError answers
 
+// Frame mode never loads player.js: every call then answers 0.
 EM_JS(int, musicCall, (const char *call, int argument), {
-    return window.cubicMusic[UTF8ToString(call)](argument) | 0;
+    const music = window.cubicMusic;
+    return music ? music[UTF8ToString(call)](argument) | 0 : 0;
 });
 
 EM_JS(int, musicLoadBytes, (const uint8_t *bytes, int length, int looping), {

@@ -44,11 +44,15 @@ const music = {
         } catch (e) {
             return this.fail('the audio output cannot be opened: ' + e)
         }
+        // A shut-down player's worklet may still post: its reports are dropped.
+        const player = this.player
         this.ready = false
-        this.player.onInitialized(() => { this.ready = true; if (this.playing) this.send() })
-        this.player.onProgress(data => this.reports.push({
-            at: this.player.context.currentTime, position: (data.row & 0xFFFF) << 16 | (data.order & 0xFFFF)}))
-        this.player.onError(e => { if (this.onFailure) this.onFailure('the player cannot read zap_wave.it (' + e.type + ')') })
+        player.onInitialized(() => { if (this.player !== player) return; this.ready = true; if (this.playing) this.send() })
+        player.onProgress(data => {
+            if (this.player === player) this.reports.push({
+                at: player.context.currentTime, position: (data.row & 0xFFFF) << 16 | (data.order & 0xFFFF)})
+        })
+        player.onError(e => { if (this.onFailure) this.onFailure('the player cannot read zap_wave.it (' + e.type + ')') })
         return 1
     },
 

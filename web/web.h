@@ -6,6 +6,7 @@
 // GL layer (gl.cpp).
 bool webGlStart();         // the program and the vertex buffer, on the current WebGL context
 void webGlFlush();         // draws what is batched; called before every real state change
+void webGlQuiet(bool quiet); // true: frames keep their GL state but draw nothing
 extern int webGlDrawCalls; // draw calls since the frame counters were last reset
 extern int webGlVertices;  // triangle vertices since then
 extern int webGlErrors;    // misuse ignored: stack overflow or underflow, other primitives
