@@ -2,6 +2,7 @@
 //   frames BASE OUTDIR S:T...  saves each frame-mode picture as OUTDIR/web-S-T.png
 //   play BASE QUERY SECONDS    prints the page's console lines while it plays
 //   sentence BASE QUERY        prints the sentence the page shows
+//   bench BASE N...            prints the bench figures of each scene N
 // BASE is the served build-web folder, e.g. http://127.0.0.1:8000/
 // WebGL runs through ANGLE on the desktop's own GL (Mesa's llvmpipe, needs an
 // X display), so frames can be held to the native ones pixel for pixel;
@@ -39,6 +40,12 @@ try {
             const title = await page.title()
             if (title !== 'ready') { console.log(`frame ${moment}: ${title}`); failed = true; continue }
             await page.screenshot({path: `${outDir}/web-${scene}-${time}.png`})
+        }
+    } else if (mode === 'bench') {
+        for (const scene of rest) {
+            await page.goto(`${base}index.html?bench=${scene}`)
+            await page.waitForFunction(() => document.title === 'ready' || document.title.startsWith('error'),
+                                       {timeout: 120000, polling: 100})
         }
     } else if (mode === 'play') {
         const [query, seconds] = rest

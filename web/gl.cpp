@@ -25,7 +25,7 @@
 enum { glQuads = 0x0007, glModelview = 0x1700, glProjection = 0x1701 };
 
 struct Matrix { float m[16]; };             // column-major, as GL keeps it
-struct Vertex { float x, y, z, w, r, g, b; }; // clip-space position and colour
+struct Vertex { float x, y, z, w; uint8_t rgba[4]; }; // clip-space position, colour as 8-bit
 
 static const int stackDepth = 32;           // per matrix stack; GL promises 32 and 2
 static const int maxVertices = 6 * 16384;   // two triangles per quad; full means flush
@@ -36,7 +36,7 @@ struct GlLayer {
     int     mode;                           // 0 modelview, 1 projection
     bool    mvpValid;                       // mvp is projection x modelview of the tops
     Matrix  mvp;
-    float   color[3];                       // current colour, clamped to 0..1
+    uint8_t color[4];                       // current colour, clamped and rounded to 8 bits
     bool    inQuads;                        // between glBegin(GL_QUADS) and glEnd
     int     corner;                         // vertices of the quad given so far, 0..3
     Vertex  quad[4];
@@ -56,6 +56,8 @@ int webGlVertices  = 0; // triangle vertices since the last frame's end
 int webGlErrors    = 0; // misuse ignored: stack overflow or underflow, other primitives
 
 static const GLenum capabilities[] = {GL_DEPTH_TEST, GL_SCISSOR_TEST, GL_BLEND, GL_CULL_FACE};
+
+static const unsigned cullBit = 1u << 3; // GL_CULL_FACE's, above
 
 static unsigned capabilityBit(GLenum cap)
 {
@@ -181,10 +183,13 @@ extern "C" void gluLookAt(double eyeX, double eyeY, double eyeZ, double centerX,
 static float clamp01(float c) { return c < 0 ? 0 : c > 1 ? 1 : c; }
 
 // Colours are clamped as they are stored: the kit has already applied the
-// face factor, so over-bright colours saturate on the bright faces only.
+// face factor, so over-bright colours saturate on the bright faces only. They
+// are kept as the 8 bits the framebuffer holds, which makes the upload smaller.
 extern "C" void glColor3f(float r, float g, float b)
 {
-    gl.color[0] = clamp01(r); gl.color[1] = clamp01(g); gl.color[2] = clamp01(b);
+    gl.color[0] = (uint8_t)lroundf(clamp01(r) * 255);
+    gl.color[1] = (uint8_t)lroundf(clamp01(g) * 255);
+    gl.color[2] = (uint8_t)lroundf(clamp01(b) * 255);
 }
 
 extern "C" void glShadeModel(GLenum) {}
@@ -198,13 +203,23 @@ extern "C" void glBegin(GLenum mode)
 
 extern "C" void glEnd() { gl.inQuads = false; }
 
+// Back faces are dropped here rather than by WebGL, halving what goes to it.
+// Every vertex is in front of the eye by now (w > 0), so the winding seen on
+// screen is the sign of the area after the divide, as GL decides it.
+static bool facesAway(const Vertex &a, const Vertex &b, const Vertex &c)
+{
+    float ax = a.x / a.w, ay = a.y / a.w, bx = b.x / b.w, by = b.y / b.w, cx = c.x / c.w, cy = c.y / c.w;
+    return (bx - ax) * (cy - ay) - (cx - ax) * (by - ay) <= 0;
+}
+
 static void emitTriangle(const Vertex &a, const Vertex &b, const Vertex &c)
 {
+    if ((gl.enabled & cullBit) && facesAway(a, b, c)) return;
     if (gl.count + 3 > maxVertices) webGlFlush();
     for (const Vertex *v : {&a, &b, &c}) {
         Vertex &out = vertices[gl.count++];
         out = *v;
-        out.r = gl.color[0]; out.g = gl.color[1]; out.b = gl.color[2];
+        memcpy(out.rgba, gl.color, sizeof out.rgba);
     }
 }
 
@@ -232,7 +247,7 @@ static void emitQuad(const Vertex quad[4])
         if ((da >= 0) != (db >= 0)) {
             float f = da / (da - db);
             kept[count++] = {a.x + f * (b.x - a.x), a.y + f * (b.y - a.y),
-                             a.z + f * (b.z - a.z), a.w + f * (b.w - a.w), 0, 0, 0};
+                             a.z + f * (b.z - a.z), a.w + f * (b.w - a.w), {0, 0, 0, 0}};
         }
     }
     for (int i = 2; i < count; i++) emitTriangle(kept[0], kept[i - 1], kept[i]);
@@ -240,7 +255,7 @@ static void emitQuad(const Vertex quad[4])
 
 extern "C" void glVertex3f(float x, float y, float z)
 {
-    if (!gl.inQuads || gl.quiet) return;
+    if (!gl.inQuads) return;
     if (!gl.mvpValid) {
         gl.mvp = multiply(gl.stacks[1][gl.depth[1]], gl.stacks[0][gl.depth[0]]);
         gl.mvpValid = true;
@@ -276,7 +291,7 @@ bool webGlStart()
 {
     gl = GlLayer{};
     gl.stacks[0][0] = gl.stacks[1][0] = identity;
-    gl.color[0] = gl.color[1] = gl.color[2] = 1;
+    gl.color[0] = gl.color[1] = gl.color[2] = gl.color[3] = 255;
     gl.blend[0] = GL_ONE; gl.blend[1] = GL_ZERO; // GL's defaults; the boxes come from onReshape
     gl.program = emscripten_glCreateProgram();
     emscripten_glAttachShader(gl.program, compile(GL_VERTEX_SHADER, vertexShader));
@@ -293,18 +308,26 @@ bool webGlStart()
     emscripten_glEnableVertexAttribArray(0);
     emscripten_glEnableVertexAttribArray(1);
     emscripten_glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void *)0);
-    emscripten_glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void *)(4 * sizeof(float)));
+    emscripten_glVertexAttribPointer(1, 3, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex), (void *)(4 * sizeof(float)));
     return true;
 }
 
 void webGlFlush()
 {
     if (gl.count == 0) return;
+    if (gl.quiet) { gl.count = 0; return; }
     emscripten_glBufferData(GL_ARRAY_BUFFER, gl.count * sizeof(Vertex), vertices, GL_STREAM_DRAW);
     emscripten_glDrawArrays(GL_TRIANGLES, 0, gl.count);
     webGlDrawCalls++;
     webGlVertices += gl.count;
     gl.count = 0;
+}
+
+// Waits for WebGL to finish what it was given, by reading one pixel back.
+void webGlFinish()
+{
+    unsigned char pixel[4];
+    emscripten_glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
 }
 
 // A capability that does not change needs no flush: scenes set their state
@@ -320,7 +343,8 @@ static void setCapability(GLenum cap, bool on)
     else    emscripten_glDisable(cap);
 }
 
-// Quiet frames run the scene code, and so its simulations, without drawing:
+// Quiet frames run the scene code, and so its simulations, and the layer's own
+// work without drawing:
 // frame mode replays up to the moment asked for and only shows the last one.
 // Leaving quiet hands WebGL the state the skipped frames left behind.
 void webGlQuiet(bool quiet)

@@ -199,7 +199,8 @@ int main()
     if (state == ended) return 0;
 
     if (frameMode) {
-        drawFrame(pageNumber("scene"), pageNumber("time"), pageNumber("fps"));
+        if (pageNumber("bench") >= 0) benchScene(pageNumber("bench"));
+        else drawFrame(pageNumber("scene"), pageNumber("time"), pageNumber("fps"));
         return 0;
     }
 

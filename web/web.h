@@ -7,6 +7,7 @@
 bool webGlStart();         // the program and the vertex buffer, on the current WebGL context
 void webGlFlush();         // draws what is batched; called before every real state change
 void webGlQuiet(bool quiet); // true: frames keep their GL state but draw nothing
+void webGlFinish();        // returns once WebGL has drawn everything it was given
 extern int webGlDrawCalls; // draw calls since the frame counters were last reset
 extern int webGlVertices;  // triangle vertices since then
 extern int webGlErrors;    // misuse ignored: stack overflow or underflow, other primitives
@@ -19,5 +20,6 @@ extern int webFrames;      // buffer swaps so far
 int playerSetOrder(int order); // playback jumps to the start of an order; non-zero on success
 int playerHeard();             // non-zero once the music is coming out of the speakers
 
-// The page (main.cpp, exit.cpp).
+// The page (main.cpp, exit.cpp, bench.cpp).
 void showEndScreen();
+void benchScene(int scene); // times 12 s of one scene, reports on the console
