@@ -88,5 +88,10 @@ for case in "nofont||fontpre.tga is missing" "nomodule||zap_wave.it is missing" 
     grep -q "^console: .*$words" "$work/sentence.log" || fail "$folder?$query: the console does not say \"$words\""
 done
 
+CHROMIUM_FLAGS="--disable-webgl --disable-3d-apis" page sentence "$base" "" > "$work/sentence.log" 2>&1
+shown=$(sed -n 's/^sentence: //p' "$work/sentence.log")
+echo "without WebGL: $shown"
+case $shown in *WebGL*) ;; *) fail "without WebGL: no sentence naming WebGL" ;; esac
+
 [ $failures -eq 0 ] && echo "PASS" || echo "$failures failures"
 [ $failures -eq 0 ]

@@ -28,7 +28,7 @@ void failAndExit(const char *message)
 {
     playerFreeModule();
     playerShutdown();
-    showEndScreen();
+    stopPage();
     char sentence[600];
     snprintf(sentence, sizeof sentence, "The demo cannot run: %s.", message);
     pageProblem(sentence);

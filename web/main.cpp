@@ -154,9 +154,14 @@ static EM_BOOL onClick(int, const EmscriptenMouseEvent *, void *)
     return EM_FALSE;
 }
 
-void showEndScreen()
+void stopPage()
 {
     state = ended;
+}
+
+void showEndScreen()
+{
+    stopPage();
     pageShow("end");
 }
 

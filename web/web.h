@@ -21,5 +21,6 @@ int playerSetOrder(int order); // playback jumps to the start of an order; non-z
 int playerHeard();             // non-zero once the music is coming out of the speakers
 
 // The page (main.cpp, exit.cpp, bench.cpp).
-void showEndScreen();
+void stopPage();            // no more frames; keys and clicks do nothing
+void showEndScreen();       // stopPage, then the end screen with "play again"
 void benchScene(int scene); // times 12 s of one scene, reports on the console
