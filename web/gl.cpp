@@ -11,13 +11,15 @@
 // glClear. Not supported: other primitives, textures, lighting, fog, alpha
 // from the caller (every colour has alpha 1, as glColor3f gives).
 // Differences from GL: a quad takes the colour current at its last vertex for
-// all four corners (GL's flat shading picks that vertex too); stack overflow
-// and underflow, and glBegin of anything but quads, are ignored and counted
-// in webGlErrors instead of being reported through glGetError.
+// all four corners (GL's flat shading picks that vertex too); colours are kept
+// as 8 bits; quads are cut at the near plane and back faces dropped here, not
+// by WebGL; stack overflow and underflow, and glBegin of anything but quads,
+// are ignored and counted in webGlErrors instead of going to glGetError.
 #include "web.h"
 #include <GLES2/gl2.h>
 #include <webgl/webgl1.h>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 
@@ -51,8 +53,8 @@ struct GlLayer {
 static GlLayer gl;
 static Vertex vertices[maxVertices];        // the batch, reused every frame
 
-int webGlDrawCalls = 0; // draw calls since the last frame's end
-int webGlVertices  = 0; // triangle vertices since the last frame's end
+int webGlDrawCalls = 0; // draw calls so far; the bench resets it every frame
+int webGlVertices  = 0; // triangle vertices drawn so far
 int webGlErrors    = 0; // misuse ignored: stack overflow or underflow, other primitives
 
 static const GLenum capabilities[] = {GL_DEPTH_TEST, GL_SCISSOR_TEST, GL_BLEND, GL_CULL_FACE};
