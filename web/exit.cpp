@@ -1,0 +1,35 @@
+// The single way out, in the browser: a page cannot end its process, so every
+// ending stops the music and shows a screen instead, the end screen with its
+// "play again" after a key or the last scene, one sentence after a failure.
+#include "shell.h"
+#include "player.h"
+#include "web.h"
+#include <emscripten.h>
+#include <cstdio>
+
+volatile int quitRequested = 0; // no signals reach a page; the sequencer still reads it
+
+EM_JS(void, pageProblem, (const char *sentence), { window.cubicPage.problem(UTF8ToString(sentence)); });
+
+void stopMusicAndExit()
+{
+    playerStop();
+    playerFreeModule();
+    playerShutdown();
+    showEndScreen();
+}
+
+void stopMusicAndExitScene(int)
+{
+    stopMusicAndExit();
+}
+
+void failAndExit(const char *message)
+{
+    playerFreeModule();
+    playerShutdown();
+    stopPage();
+    char sentence[600];
+    snprintf(sentence, sizeof sentence, "The demo cannot run: %s.", message);
+    pageProblem(sentence);
+}

@@ -1,0 +1,56 @@
+// The music layer in the browser: the same calls as player/player.cpp, over
+// chiptune3 (libopenmpt in an AudioWorklet), whose JavaScript side is
+// player.js. The worklet mixes on the audio thread; these calls only post to
+// it and read the positions it has posted back, on the page's one thread.
+#include "player.h"
+#include "web.h"
+#include <emscripten.h>
+
+static char lastError[256] = "no error"; // what playerError answers
+
+// Frame mode never loads player.js: every call then answers 0.
+EM_JS(int, musicCall, (const char *call, int argument), {
+    const music = window.cubicMusic;
+    return music ? music[UTF8ToString(call)](argument) | 0 : 0;
+});
+
+EM_JS(int, musicLoadBytes, (const uint8_t *bytes, int length, int looping), {
+    return window.cubicMusic.loadBytes(HEAPU8.slice(bytes, bytes + length), looping);
+});
+
+EM_JS(int, musicLoadFile, (const char *name, int looping), {
+    return window.cubicMusic.loadFile(UTF8ToString(name), looping);
+});
+
+EM_JS(void, musicError, (char *out, int size), {
+    stringToUTF8(window.cubicMusic.error, out, size);
+});
+
+static int answer(int result)
+{
+    if (!result) musicError(lastError, sizeof lastError);
+    return result;
+}
+
+int playerInit(int, int, int) { return answer(musicCall("init", 0)); }
+
+// A file is one the page has already fetched beside itself, by that name.
+int playerLoadModule(int fromMemory, const char *name, int offset, int length, int flags)
+{
+    int looping = (flags & playerLooping) != 0;
+    if (fromMemory) return answer(musicLoadBytes((const uint8_t *)name + offset, length, looping));
+    return answer(musicLoadFile(name, looping));
+}
+
+int      playerPlay()            { return musicCall("play", 0); }
+int      playerStop()            { return musicCall("stop", 0); }
+int      playerFreeModule()      { return musicCall("free", 0); }
+int      playerShutdown()        { return musicCall("shutdown", 0); }
+int      playerOrderCount()      { return musicCall("orderCount", 0); }
+int      playerSetOrder(int order) { return answer(musicCall("setOrder", order)); }
+int      playerHeard()           { return musicCall("heard", 0); }
+const char *playerError()        { return lastError; }
+
+// The position being heard, not the one being mixed: player.js holds back
+// what the worklet reports by the output's latency.
+uint32_t playerGetPosition()     { return (uint32_t)musicCall("position", 0); }

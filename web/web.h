@@ -1,0 +1,26 @@
+// The browser twins of the platform layers: the GL 1.1 layer over WebGL, the
+// GLUT calls the scenes and the sequencer make, and the page's side of
+// start-up, the end screen and the frame mode.
+#pragma once
+
+// GL layer (gl.cpp).
+bool webGlStart();         // the program and the vertex buffer, on the current WebGL context
+void webGlFlush();         // draws what is batched; called before every real state change
+void webGlQuiet(bool quiet); // true: frames keep their GL state but draw nothing
+void webGlFinish();        // returns once WebGL has drawn everything it was given
+extern int webGlDrawCalls; // draw calls since the frame counters were last reset
+extern int webGlVertices;  // triangle vertices since then
+extern int webGlErrors;    // misuse ignored: stack overflow or underflow, other primitives
+
+// GLUT (glut.cpp).
+void webClockStart();      // GLUT_ELAPSED_TIME counts from here
+extern int webFrames;      // buffer swaps so far
+
+// The music layer's seek: the desktop player has the same call.
+int playerSetOrder(int order); // playback jumps to the start of an order; non-zero on success
+int playerHeard();             // non-zero once the music is coming out of the speakers
+
+// The page (main.cpp, exit.cpp, bench.cpp).
+void stopPage();            // no more frames; keys and clicks do nothing
+void showEndScreen();       // stopPage, then the end screen with "play again"
+void benchScene(int scene); // times 12 s of one scene, reports on the console
