@@ -16,8 +16,7 @@ extern int webGlErrors;    // misuse ignored: stack overflow or underflow, other
 void webClockStart();      // GLUT_ELAPSED_TIME counts from here
 extern int webFrames;      // buffer swaps so far
 
-// The music layer's seek: the desktop player has the same call.
-int playerSetOrder(int order); // playback jumps to the start of an order; non-zero on success
+// The browser's music layer, beside the calls of player.h.
 int playerHeard();             // non-zero once the music is coming out of the speakers
 
 // The page (main.cpp, exit.cpp, bench.cpp).
