@@ -99,18 +99,6 @@ bool sameRuns(const std::vector<CapturedRun> &a, const std::vector<CapturedRun> 
     return true;
 }
 
-Bounds boundsOf(const std::vector<CapturedRun> &runs)
-{
-    Bounds b = {1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
-    for (const CapturedRun &run : runs)
-        for (const CapturedVertex &v : run.vertices) {
-            b.minX = std::min(b.minX, v.wx); b.maxX = std::max(b.maxX, v.wx);
-            b.minY = std::min(b.minY, v.wy); b.maxY = std::max(b.maxY, v.wy);
-            b.minZ = std::min(b.minZ, v.wz); b.maxZ = std::max(b.maxZ, v.wz);
-        }
-    return b;
-}
-
 RgbImage renderFrame(int scene, int time, int fps, const std::string &options)
 {
     char path[] = "/tmp/cubic-harmony-frame-XXXXXX.png";

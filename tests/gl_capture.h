@@ -26,8 +26,6 @@ struct CapturedRun {    // one glBegin/glEnd pair
 std::vector<CapturedRun> captureDraw(const std::function<void()> &draw);
 bool sameRuns(const std::vector<CapturedRun> &a, const std::vector<CapturedRun> &b);
 
-struct Bounds { float minX, minY, minZ, maxX, maxY, maxZ; };
-Bounds boundsOf(const std::vector<CapturedRun> &runs); // of the transformed vertices
 
 // Runs cubic-harmony-frame in the build folder; fails the test on error.
 // options go on its command line ("--size 1280x960 --retro").
