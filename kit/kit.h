@@ -54,4 +54,5 @@ void setPicture(PixelBox box, int outputWidth, int outputHeight);
 PixelBox mapScreenBox(int x, int y, int width, int height); // a box of the 640 x 480 screen in the output
 void scissorScreen(int x, int y, int width, int height);   // glScissor of a 640 x 480 box
 void clearScreen(unsigned mask); // glClear of the whole screen, the picture only; scissor test off
+bool pictureFillsOutput();      // no bars: the picture is the whole output
 void clearBars();                // the output outside the picture, black

@@ -44,7 +44,7 @@ void scissorScreen(int x, int y, int width, int height)
     glScissor(box.x, box.y, box.width, box.height);
 }
 
-static bool pictureFillsOutput()
+bool pictureFillsOutput()
 {
     return picture.x == 0 && picture.y == 0 &&
            picture.width == output.width && picture.height == output.height;

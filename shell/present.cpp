@@ -70,9 +70,7 @@ static void enlargeRetroPicture()
 // no GL call is made.
 void presentPicture()
 {
-    bool fills = picture.x == 0 && picture.y == 0 &&
-                 picture.width == output.width && picture.height == output.height;
-    if (fills) return;
+    if (pictureFillsOutput()) return;
     if (retroPicture && picture.x == 0 && picture.y == 0 && picture.width == 640 && picture.height == 480)
         enlargeRetroPicture();
     else clearBars();

@@ -18,6 +18,10 @@ extern int sceneStartTime;  // GLUT elapsed milliseconds at which the running ro
 // clock handed in: advances at most one row, then draws the running row's frame.
 void runSequencer(const SceneEntry *table, uint32_t position, int (*readClock)());
 void onDisplay();
+// The scene of table row scene drawn at sceneTime time, the same picture every
+// time: replayed from 0 in steps of 1000/fps ms; beforeLastFrame runs just
+// before the frame asked for is drawn.
+void replayScene(int scene, int time, int fps, void (*beforeLastFrame)());
 void onReshape(int width, int height); // viewport and the projection every scene but the last relies on
 extern bool retroPicture;  // scenes draw at 640 x 480 in the corner, enlarged by a whole factor at the swap
 

@@ -167,20 +167,12 @@ void showEndScreen()
 
 // --- frame mode -------------------------------------------------------------------
 
-// Exactly the frame tool's replay: the scene from 0 in steps of 1000/fps ms
-// up to the moment asked for, the generator seeded as there.
+// Exactly the frame tool's replay; the frames before the one asked for keep
+// their GL state but send nothing to WebGL.
 static void drawFrame(int scene, int time, int fps)
 {
-    SceneFunction draw = sceneTable[scene].draw;
-    demoSrand(42);
     webGlQuiet(true);
-    for (int k = 0;; k++) {
-        int t = (int)((long long)k * 1000 / fps);
-        if (t >= time) break;
-        draw(t);
-    }
-    webGlQuiet(false);
-    draw(time);
+    replayScene(scene, time, fps, [] { webGlQuiet(false); });
     pageFrameReady();
 }
 

@@ -76,15 +76,7 @@ int main(int argc, char **argv)
     }
 
     // --- replay the scene from 0 up to the moment asked for ------------------------
-    SceneFunction draw = sceneTable[scene].draw;
-    demoSrand(42);
-    for (int k = 0;; k++) {
-        int t = (int)((long long)k * 1000 / fps);
-        if (t >= time) break;
-        draw(t);
-    }
-    beforeSwap = readLastFrame;
-    draw(time);
+    replayScene(scene, time, fps, [] { beforeSwap = readLastFrame; });
 
     if (!writePng(out, capturedFrame)) {
         fprintf(stderr, "cubic-harmony-frame: %s: cannot write the picture\n", out);
