@@ -1,7 +1,7 @@
 // The offline capture: what ffprobe finds in a short capture, the same frames
-// every time, the scene changing on the frame where the order changes, and one
-// clear line for each way it can fail.
-#include "gl_capture.h"
+// every time, the scene changing on the frame where the order changes, other
+// sizes, and one clear line for each way it can fail.
+#include "demo_run.h"
 #include "player.h"
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -11,48 +11,29 @@
 
 namespace {
 
-std::string output(const std::string &command)
-{
-    std::string text;
-    if (FILE *p = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t got; (got = fread(buffer, 1, sizeof buffer, p)) > 0;) text.append(buffer, got);
-        pclose(p);
-    }
-    return text;
-}
-
 // The capture run in the build folder: its standard error, then its exit code.
 std::string capture(const std::string &arguments, const std::string &env = "")
 {
-    return output("cd " BUILD_DIR " && " + env + " ./cubic-harmony-capture " + arguments + " 2>&1 >/dev/null; echo \"exit $?\"");
-}
-
-// A folder of this run's own: other checkouts' tests may run beside this one.
-std::string scratch()
-{
-    char name[] = "/tmp/cubic-harmony-capture-XXXXXX";
-    EXPECT_NE(mkdtemp(name), nullptr);
-    return name;
+    return commandOutput("cd " BUILD_DIR " && " + env + " ./cubic-harmony-capture " + arguments + " 2>&1 >/dev/null; echo \"exit $?\"");
 }
 
 std::string videoHashes(const std::string &file)
 {
-    return output("ffmpeg -v error -i " + file + " -map 0:v -f framemd5 - | grep -v '^#'");
+    return commandOutput("ffmpeg -v error -i " + file + " -map 0:v -f framemd5 - | grep -v '^#'");
 }
 
 } // namespace
 
 TEST(Capture, WritesOneVideoAndOneAudioStreamOfTheAskedLengthTheSameEveryTime)
 {
-    const std::string dir = scratch(), first = dir + "/1.mkv", second = dir + "/2.mkv";
+    const std::string dir = scratchFolder(), first = dir + "/1.mkv", second = dir + "/2.mkv";
     ASSERT_NE(capture("--out " + first + " --fps 10 --until 2").find("exit 0"), std::string::npos);
     ASSERT_NE(capture("--out " + second + " --fps 10 --until 2").find("exit 0"), std::string::npos);
-    std::string streams = output("ffprobe -v error -count_frames -show_entries "
+    std::string streams = commandOutput("ffprobe -v error -count_frames -show_entries "
                                  "stream=codec_type,width,height,nb_read_frames -of csv=p=0 " + first);
     EXPECT_EQ(streams.rfind("video,640,480,20\naudio,", 0), 0u) << streams;
     EXPECT_EQ(std::count(streams.begin(), streams.end(), '\n'), 2) << "one stream of each";
-    EXPECT_NEAR(std::stod(output("ffprobe -v error -select_streams a -show_entries format=duration -of csv=p=0 " + first)),
+    EXPECT_NEAR(std::stod(commandOutput("ffprobe -v error -select_streams a -show_entries format=duration -of csv=p=0 " + first)),
                 2.0, 0.05);
     std::string hashes = videoHashes(first);
     EXPECT_EQ(std::count(hashes.begin(), hashes.end(), '\n'), 20);
@@ -75,7 +56,7 @@ TEST(Capture, ChangesSceneOnTheFrameWhereTheOrderChanges)
     playerFreeModule();
     ASSERT_GT(boundary, 0);
 
-    std::string folder = scratch(), dir = folder + "/frames";
+    std::string folder = scratchFolder(), dir = folder + "/frames";
     ASSERT_NE(capture("--out " + dir + ".mkv --fps 10 --frames " + dir + " --until " +
                       std::to_string((boundary + 2) / 10.0)).find("exit 0"), std::string::npos);
     RgbImage last, first;
@@ -93,7 +74,7 @@ TEST(Capture, ChangesSceneOnTheFrameWhereTheOrderChanges)
 
 TEST(Capture, SaysWhatIsWrongAndExitsWithOne)
 {
-    const std::string dir = scratch(), out = " --until 1 --out " + dir + "/x.mp4", fontOnly = dir + "/font-only";
+    const std::string dir = scratchFolder(), out = " --until 1 --out " + dir + "/x.mp4", fontOnly = dir + "/font-only";
     const struct { std::string arguments, env, says; } failures[] = {
         {out, "PATH=/nonexistent", "ffmpeg not found"},
         {"--out /nonexistent/dir/demo.mp4 --until 1", "", "/nonexistent/dir/demo.mp4: cannot write"},
@@ -106,4 +87,39 @@ TEST(Capture, SaysWhatIsWrongAndExitsWithOne)
         EXPECT_NE(text.find("exit 1"), std::string::npos) << text;
     }
     std::system(("rm -rf " + dir).c_str());
+}
+
+// Read back, encoded and counted at 2160p, every frame of it, in a window
+// larger than the test display.
+TEST(Capture, WritesA2160pVideo)
+{
+    const std::string dir = scratchFolder(), video = dir + "/2160p.mp4";
+    std::string log = capture("--size 3840x2160 --fps 20 --until 0.1 --out " + video);
+    EXPECT_NE(log.find(" 2/2 frames"), std::string::npos) << log;
+    EXPECT_EQ(commandOutput("ffprobe -v error -count_frames -select_streams v -show_entries "
+                            "stream=width,height,nb_read_frames -of csv=p=0 " + video), "3840,2160,2\n");
+    std::system(("rm -rf " + dir).c_str());
+}
+
+// --scale 2 draws at 1280 x 960; with --retro it is 640 x 480 in 2 x 2 blocks.
+TEST(Capture, ScaleIsSharpUnlessRetro)
+{
+    for (const char *retro : {"", " --retro"}) {
+        const std::string dir = scratchFolder();
+        ASSERT_NE(capture("--scale 2 --fps 1 --until 3 --out " + dir + "/v.mkv --frames " + dir + retro)
+                      .find("exit 0"), std::string::npos);
+        RgbImage frame;
+        ASSERT_TRUE(readPng((dir + "/frame000002.png").c_str(), frame)) << "2 s in, past the fade from white";
+        ASSERT_EQ(frame.width, 1280);
+        ASSERT_EQ(frame.height, 960);
+        long unevenBlocks = 0;
+        for (int y = 0; y < 960; y += 2)
+            for (int x = 0; x < 1280; x += 2) {
+                Pixel a = pixelAt(frame, x, y), b = pixelAt(frame, x + 1, y + 1);
+                unevenBlocks += a.r != b.r || a.g != b.g || a.b != b.b;
+            }
+        if (*retro) EXPECT_EQ(unevenBlocks, 0);
+        else EXPECT_GT(unevenBlocks, 1000) << "drawn at 1280 x 960, not enlarged";
+        std::system(("rm -rf " + dir).c_str());
+    }
 }

@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -25,6 +26,17 @@ std::string readFile(const std::string &path)
 
 void writeFile(const std::string &path, const std::string &bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
+std::string commandOutput(const std::string &command)
+{
+    std::string text;
+    if (FILE *p = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (size_t got; (got = fread(buffer, 1, sizeof buffer, p)) > 0;) text.append(buffer, got);
+        pclose(p);
+    }
+    return text;
+}
+
 void makeFastModule(const std::string &path, int orders, int speed, int tempo)
 {
     std::string score = path + ".score";
@@ -40,11 +52,15 @@ void makeFastModule(const std::string &path, int orders, int speed, int tempo)
     std::system(("rm -rf " + score).c_str());
 }
 
-Demo::Demo(const DemoSetup &s) : setup(s)
+std::string scratchFolder()
 {
-    char folder[] = "/tmp/cubic-harmony-run-XXXXXX";
-    EXPECT_NE(mkdtemp(folder), nullptr);
-    dir = folder;
+    char name[] = "/tmp/cubic-harmony-test-XXXXXX";
+    EXPECT_NE(mkdtemp(name), nullptr);
+    return name;
+}
+
+Demo::Demo(const DemoSetup &s) : dir(scratchFolder()), setup(s)
+{
     for (const char *file : {"fontpre.tga", "zap_wave.it"})
         if (*file == 'f' ? setup.font : setup.module) {
             EXPECT_EQ(symlink((BUILD_DIR "/" + std::string(file)).c_str(), (dir + "/" + file).c_str()), 0);
@@ -141,29 +157,11 @@ RgbImage Demo::screenshot(int width, int height)
     return image;
 }
 
-// The top-level window of that title, or 0.
-static Window findWindow(Display *x, Window parent, const char *title)
-{
-    Window root, up, *children = nullptr, found = 0;
-    unsigned count = 0;
-    if (!XQueryTree(x, parent, &root, &up, &children, &count)) return 0;
-    for (unsigned i = 0; i < count && !found; i++) {
-        char *name = nullptr;
-        if (XFetchName(x, children[i], &name) && name) {
-            if (std::string(name) == title) found = children[i];
-            XFree(name);
-        }
-        if (!found) found = findWindow(x, children[i], title);
-    }
-    if (children) XFree(children);
-    return found;
-}
-
 bool Demo::closeWindow()
 {
+    Window window = std::strtoul(commandOutput(onDisplay("xdotool search --name '^Cubic Harmony$'")).c_str(), nullptr, 10);
     Display *x = XOpenDisplay(display.empty() ? nullptr : display.c_str());
     if (!x) return false;
-    Window window = findWindow(x, DefaultRootWindow(x), "Cubic Harmony");
     if (window) {
         XEvent event = {};
         event.xclient.type = ClientMessage;

@@ -2,7 +2,7 @@
 // files, environment, arguments and display each case gives it, and what it
 // printed, played and showed read back from there.
 #pragma once
-#include "gl_capture.h"
+#include "pictures.h"
 #include <string>
 #include <vector>
 #include <sys/types.h>
@@ -50,6 +50,9 @@ private:
 
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &bytes);
+std::string commandOutput(const std::string &command);   // its standard output
+// A new folder in /tmp of this run's own: other checkouts' tests may run beside it.
+std::string scratchFolder();
 
 // Compiles a module of the given number of one-row orders into path.
 // One row lasts speed x 2.5 / tempo seconds.

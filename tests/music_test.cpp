@@ -218,14 +218,6 @@ int makeModule(const std::string &dir, std::string *errors)
 
 } // namespace
 
-TEST(MakeModuleScore, RebuildsTheSameFile)
-{
-    std::string dir = scoreCopy("good"), errors;
-    ASSERT_EQ(makeModule(dir, &errors), 0) << errors;
-    EXPECT_TRUE(readFile(dir + "/out.it") == readFile(modulePath)) << "the score compiles the same way every time";
-    std::filesystem::remove_all(dir);
-}
-
 // A broken line stops the tool with code 1, no output, and FILE:LINE: why.
 TEST_P(MakeModule, NamesTheFileAndLineOfABrokenScore)
 {

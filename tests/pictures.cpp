@@ -1,0 +1,69 @@
+// Test support: pictures from a GL context of the test's own and from the frame tool.
+#include "pictures.h"
+#include "shell.h"
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <unistd.h>
+
+void ensureGlContext()
+{
+    static bool ready = false;
+    if (ready) return;
+    int argc = 1;
+    char name[] = "cubic-harmony-tests";
+    char *argv[] = {name, nullptr};
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(640, 480);
+    glutCreateWindow("cubic-harmony-tests");
+    glShadeModel(GL_FLAT);
+    glEnable(GL_CULL_FACE);
+    onReshape(640, 480);
+    glMatrixMode(GL_MODELVIEW);
+    ready = true;
+}
+
+std::vector<uint8_t> readBackBuffer()
+{
+    std::vector<uint8_t> pixels(640 * 480 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+RgbImage renderFrame(int scene, int time, int fps, const std::string &options)
+{
+    char path[] = "/tmp/cubic-harmony-frame-XXXXXX.png";
+    int fd = mkstemps(path, 4);
+    EXPECT_GE(fd, 0);
+    close(fd);
+    std::string command = std::string("cd " BUILD_DIR " && ./cubic-harmony-frame") +
+        " --scene " + std::to_string(scene) + " --time " + std::to_string(time) +
+        " --fps " + std::to_string(fps) + " --out " + path + " " + options;
+    int status = std::system(command.c_str());
+    RgbImage image;
+    EXPECT_EQ(status, 0) << command;
+    EXPECT_TRUE(readPng(path, image)) << command;
+    unlink(path);
+    return image;
+}
+
+Pixel pixelAt(const RgbImage &image, int x, int y)
+{
+    const uint8_t *p = &image.pixels[((size_t)y * image.width + x) * 3];
+    return {p[0], p[1], p[2]};
+}
+
+bool isBlack(Pixel p) { return p.r == 0 && p.g == 0 && p.b == 0; }
+
+long firePixels(const RgbImage &image)
+{
+    long orange = 0;
+    for (int y = 0; y < image.height; y++)
+        for (int x = 0; x < image.width; x++) {
+            Pixel p = pixelAt(image, x, y);
+            orange += p.r > 100 && p.r > 2 * p.g && p.r > 2 * p.b;
+        }
+    return orange;
+}
