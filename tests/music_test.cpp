@@ -10,7 +10,6 @@
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -192,7 +191,7 @@ TEST(MusicFile, HoldsShortSamplesThatNeverClick)
 namespace {
 
 struct ScoreEdit {
-    const char *what, *file;   // "*.pat": the first pattern file
+    const char *what, *file;
     const char *line;          // in the first line starting with this,
     const char *from, *to;     // the first "from" becomes "to"; "" cuts the last cell
     const char *says;
@@ -200,30 +199,14 @@ struct ScoreEdit {
 
 class MakeModule : public ::testing::TestWithParam<ScoreEdit> {};
 
-std::string scoreCopy(const std::string &tag)
-{
-    namespace fs = std::filesystem;
-    fs::path dir = fs::temp_directory_path() / ("cubic-harmony-score-" + tag + "-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::copy(SOURCE_DIR "/assets/music", dir);
-    return dir.string();
-}
-
-int makeModule(const std::string &dir, std::string *errors)
-{
-    int status = std::system(("cd " + dir + " && " BUILD_DIR "/make-module --dir . --out out.it > /dev/null 2> errors.txt").c_str());
-    *errors = readFile(dir + "/errors.txt");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 } // namespace
 
 // A broken line stops the tool with code 1, no output, and FILE:LINE: why.
 TEST_P(MakeModule, NamesTheFileAndLineOfABrokenScore)
 {
     const ScoreEdit &e = GetParam();
-    std::string dir = scoreCopy(e.what), file = e.file, errors;
-    if (file == "*.pat") file = "00-intro.pat";
+    std::string dir = scratchFolder(), file = e.file;
+    std::filesystem::copy(SOURCE_DIR "/assets/music", dir);
     std::ifstream in(dir + "/" + file);
     std::ostringstream edited;
     int number = 0, found = 0;
@@ -237,7 +220,9 @@ TEST_P(MakeModule, NamesTheFileAndLineOfABrokenScore)
     }
     ASSERT_GT(found, 0) << "no line starts with '" << e.line << "'";
     std::ofstream(dir + "/" + file) << edited.str();
-    EXPECT_EQ(makeModule(dir, &errors), 1);
+    int status = std::system(("cd " + dir + " && " BUILD_DIR "/make-module --dir . --out out.it > /dev/null 2> errors.txt").c_str());
+    std::string errors = readFile(dir + "/errors.txt");
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
     EXPECT_NE(errors.find(file + ":" + std::to_string(found) + ":"), std::string::npos) << errors;
     EXPECT_NE(errors.find(e.says), std::string::npos) << errors;
     EXPECT_FALSE(std::filesystem::exists(dir + "/out.it"));
@@ -245,8 +230,8 @@ TEST_P(MakeModule, NamesTheFileAndLineOfABrokenScore)
 }
 
 const ScoreEdit scoreEdits[] = {
-    {"MisspelledNote", "*.pat", "00 ", "A-4", "H-5", "note 'H-5' is not a note"},
-    {"CellMissing", "*.pat", "01 ", "", "", "row has"},
+    {"MisspelledNote", "00-intro.pat", "00 ", "A-4", "H-5", "note 'H-5' is not a note"},
+    {"CellMissing", "00-intro.pat", "01 ", "", "", "row has"},
     {"OrderOfAMissingPattern", "song.txt", "order", "intro_1", "no_such_pattern", "no_such_pattern"},
     {"UnknownInstrumentParameter", "instruments.txt", "decay", "decay", "decya", "unknown instrument parameter 'decya'"},
 };
