@@ -186,10 +186,7 @@ double Demo::secondsHeard() const
 
 long Demo::residentKilobytes() const
 {
-    std::istringstream in(readFile("/proc/" + std::to_string(pid) + "/status"));
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
+    return std::atol(commandOutput("ps -o rss= -p " + std::to_string(pid)).c_str());
 }
 
 std::string Demo::output() const { return readFile(dir + "/stdout.txt"); }
