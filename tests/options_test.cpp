@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <chrono>
-#include <regex>
 #include <thread>
 
 namespace {
@@ -55,7 +54,7 @@ TEST(CommandLine, HelpListsEveryOptionVersionSaysWhichItIsGlutOptionsPassThrough
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     DemoRun version = runDemo({"-sync", "--version"});
     EXPECT_EQ(version.code, 0) << version.err;
-    EXPECT_TRUE(std::regex_match(version.out, std::regex("cubic-harmony [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+    EXPECT_EQ(version.out, "cubic-harmony " CUBIC_HARMONY_VERSION "\n");
     DemoRun display = runDemo({"-display", ":65000", "--version"});
     EXPECT_NE(display.err.find("failed to open display ':65000'"), std::string::npos) << display.err;
     EXPECT_EQ(display.out, "") << "the demo never saw the options";
