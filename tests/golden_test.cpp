@@ -38,17 +38,14 @@ TEST_P(GoldenFrame, MatchesTheKeptPicture)
     const Moment m = GetParam();
     std::string kept = SOURCE_DIR "/tests/golden/" + m.name + ".png";
     std::string rendered = "/tmp/cubic-harmony-golden-" + std::to_string(getpid()) + "-" + m.name + ".png";
-    std::string render = "cd " BUILD_DIR " && ./cubic-harmony-frame --scene " + std::to_string(m.scene) +
-                         " --time " + std::to_string(m.time) + " --fps " + std::to_string(m.fps) +
-                         " --out " + rendered + m.options;
-    ASSERT_EQ(std::system(render.c_str()), 0) << render;
+    ASSERT_TRUE(renderFrameFile(rendered, m.scene, m.time, m.fps, m.options));
     // compare prints the number of pixels that differ by more than the fuzz. A
     // driver's rounding may move a colour by a step or two (the fuzz) and, at an
     // edge, a pixel or so (4 in 640 x 480, more in a larger frame); the walker's emblem bar a fifth of a unit
     // thicker moves a dozen.
     std::string count = commandOutput("compare -metric AE -fuzz 1% " + kept + " " + rendered + " null: 2>&1");
     RgbImage image;
-    ASSERT_TRUE(isdigit((unsigned char)count[0]) && readPng(rendered.c_str(), image)) << render << ": " << count;
+    ASSERT_TRUE(isdigit((unsigned char)count[0]) && readPng(rendered.c_str(), image)) << rendered << ": " << count;
     long allowed = 4L * image.width * image.height / (640 * 480);
     EXPECT_LE(std::stol(count), allowed) << m.name << " differs from the kept frame in " << count
                                          << " pixels; the new picture is " << rendered;

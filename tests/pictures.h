@@ -12,9 +12,10 @@ void ensureGlContext();
 // The 640 x 480 back buffer of that window, bottom row first.
 std::vector<uint8_t> readBackBuffer();
 
-// Runs cubic-harmony-frame in the build folder; fails the test on error.
-// options go on its command line ("--size 1280x960 --retro").
-RgbImage renderFrame(int scene, int time, int fps = 60, const std::string &options = "");
+// Runs cubic-harmony-frame in the build folder, writing path; fails the test on
+// error. options go on its command line ("--size 1280x960 --retro").
+bool renderFrameFile(const std::string &path, int scene, int time, int fps, const std::string &options);
+RgbImage renderFrame(int scene, int time, int fps = 60, const std::string &options = ""); // read back, file removed
 
 // The pixel at column x, row y counted from the top.
 struct Pixel { int r, g, b; };

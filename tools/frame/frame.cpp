@@ -76,7 +76,14 @@ int main(int argc, char **argv)
     }
 
     // --- replay the scene from 0 up to the moment asked for ------------------------
-    replayScene(scene, time, fps, [] { beforeSwap = readLastFrame; });
+    // The frames before the one asked for only move the scenes' state on: the
+    // driver is told to draw none of them, as the browser's frame mode does
+    // (a driver older than GL 3.0 ignores the switch and draws them, slower).
+    glEnable(GL_RASTERIZER_DISCARD);
+    replayScene(scene, time, fps, [] {
+        glDisable(GL_RASTERIZER_DISCARD);
+        beforeSwap = readLastFrame;
+    });
 
     if (!writePng(out, capturedFrame)) {
         fprintf(stderr, "cubic-harmony-frame: %s: cannot write the picture\n", out);
