@@ -49,9 +49,7 @@ RgbImage renderFrame(int scene, int time, int fps, const std::string &options)
     EXPECT_GE(fd, 0);
     close(fd);
     RgbImage image;
-    if (renderFrameFile(path, scene, time, fps, options)) {
-        EXPECT_TRUE(readPng(path, image)) << path;
-    }
+    EXPECT_TRUE(renderFrameFile(path, scene, time, fps, options) && readPng(path, image)) << path;
     unlink(path);
     return image;
 }
