@@ -7,7 +7,8 @@
 void replayScene(int scene, int time, int fps, void (*beforeLastFrame)())
 {
     SceneFunction draw = sceneTable[scene].draw;
-    demoSrand(42);
+    resetDemo();
+    demoSrand(42);   // what the scene before it leaves the generator at
     for (int k = 0;; k++) {
         int t = (int)((long long)k * 1000 / fps);
         if (t >= time) break;

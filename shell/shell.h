@@ -18,6 +18,7 @@ extern int sceneStartTime;  // GLUT elapsed milliseconds at which the running ro
 // clock handed in: advances at most one row, then draws the running row's frame.
 void runSequencer(const SceneEntry *table, uint32_t position, int (*readClock)());
 void onDisplay();
+void resetDemo(); // every scene's state, the sequencer's and the generator's as at process start
 // The scene of table row scene drawn at sceneTime time, the same picture every
 // time: replayed from 0 in steps of 1000/fps ms; beforeLastFrame runs just
 // before the frame asked for is drawn.

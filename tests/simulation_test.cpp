@@ -4,6 +4,7 @@
 #include "pictures.h"
 #include "kit.h"
 #include "scenes.h"
+#include "shell.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -18,12 +19,12 @@ struct Simulation {
 };
 
 // Four emissions a step move the slot counter: it counts steps up to 255.
-void freshFountain() { demoSrand(42); fountainNextSlot = 0; fountainLastStep = -1; }
+void freshFountain() { resetDemo(); demoSrand(42); }
 int fountainSteps() { return fountainNextSlot / 4; }
 
 // Heat climbs one row a step, so from a cold field the highest warm row counts
 // the steps up to 38.
-void freshFire() { demoSrand(42); fireLastStep = -1; fireSeedRepeats = 0; }
+void freshFire() { resetDemo(); demoSrand(42); }
 int fireSteps()
 {
     int highest = 0;

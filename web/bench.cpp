@@ -19,8 +19,7 @@ EM_JS(void, pageBenchDone, (const char *line), {
 // The simulations start fresh, as when the scene is first reached.
 static double playScene(SceneFunction draw, bool drawn, int *mostCalls)
 {
-    fountainLastStep = -1;
-    fireLastStep = -1;
+    resetDemo();
     webGlQuiet(!drawn);
     double start = emscripten_get_now();
     for (int k = 0; k < benchFrames; k++) {

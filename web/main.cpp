@@ -77,14 +77,16 @@ static void startMusic()
     state = starting;
 }
 
-// The scenes start from the beginning, the simulations fresh as when first
-// reached; the music starts again inside the click that asked for it.
+// Every play is the first: the scenes' state as at load, and the reshape's
+// projection again, since the last scene leaves its own in place. The music
+// starts again inside the click that asked for it.
 extern "C" EMSCRIPTEN_KEEPALIVE void webPlay()
 {
     if (state != waiting && state != ended) return;
-    currentScene = 0;
-    fountainLastStep = -1;
-    fireLastStep = -1;
+    resetDemo();
+    int width, height;
+    emscripten_get_canvas_element_size("#canvas", &width, &height);
+    onReshape(width, height);
     startMusic();
 }
 

@@ -76,11 +76,7 @@ static double percentile(std::vector<double> values, double p)
 // start afresh on their first frame, after a scene that left the seed at 42.
 static void resetSceneState()
 {
-    fountainLastStep = -1;
-    fountainNextSlot = 0;
-    fireLastStep = -1;
-    fireSeed = 10;
-    fireSeedRepeats = 0;
+    resetDemo();
     demoSrand(42);
 }
 
