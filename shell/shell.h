@@ -39,16 +39,19 @@ void failAndExit(const char *message);       // one line on stderr, game mode le
 
 extern volatile int quitRequested;           // set by SIGINT/SIGTERM, acted on by the next callback
 
-// The command line the demo takes (what glutInit leaves of it). --help and
-// --version print and exit 0; anything it does not know gives one line and exit 2.
+// The command line the demo takes, read before glutInit, which gets the whole
+// of it. --help and --version print and exit 0; anything it does not know gives
+// one line and exit 2. GLUT's own options are stepped over.
 enum ScreenChoice { screenGameMode, screenWindow, screenFullScreen };
 struct DemoOptions {
     ScreenChoice screen = screenGameMode;
     int  windowWidth = 0, windowHeight = 0; // --window WxH; 0: the largest whole multiple that fits
     bool retro = false;
     int  startScene = 0;                    // table row the demo starts at
+    const char *dataDir = nullptr;          // --data: the folder of the two files; null: the working directory
 };
 DemoOptions parseDemoOptions(int argc, char **argv);
+int  glutOptionWords(char **argv, int i); // words of the GLUT option at argv[i] with its value, 0 for any other word
 bool parseSize(const char *text, int *width, int *height); // "WxH", each side 16 to 8192
 const char *demoVersion();
 

@@ -44,12 +44,16 @@ static int parseNumber(const char *text, const char *name, int low, int high)
 
 int main(int argc, char **argv)
 {
-    // --- arguments --------------------------------------------------------------
-    glutInit(&argc, argv);
+    // --- arguments: read before glutInit, so mistakes need no display -------------
     int scene = -1, time = -1, fps = 60;
     const char *out = nullptr;
     std::string data = "."; // where fontpre.tga lies: the working directory unless installed
     for (int i = 1; i < argc; i++) {
+        if (int words = glutOptionWords(argv, i)) {
+            if (i + words > argc) usage("GLUT's option wants a value");
+            i += words - 1;
+            continue;
+        }
         if (!strcmp(argv[i], "--retro")) {
             retroPicture = true;
             continue;
@@ -67,6 +71,7 @@ int main(int argc, char **argv)
         else usage("unknown option");
     }
     if (scene < 0 || time < 0 || !out) usage("--scene, --time and --out are required");
+    glutInit(&argc, argv);
     openRenderWindow("cubic-harmony-frame");
 
     char error[512];
