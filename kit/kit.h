@@ -50,6 +50,7 @@ struct PixelBox { int x, y, width, height; };
 extern PixelBox picture;  // the 640 x 480 screen in the output
 extern PixelBox output;   // the whole window or capture frame
 PixelBox fitPicture(int width, int height);   // the largest centred 4:3 box of an output
+bool parseSize(const char *text, int *width, int *height); // an output size "WxH", each side 16 to 8192
 void setPicture(PixelBox box, int outputWidth, int outputHeight);
 PixelBox mapScreenBox(int x, int y, int width, int height); // a box of the 640 x 480 screen in the output
 void scissorScreen(int x, int y, int width, int height);   // glScissor of a 640 x 480 box

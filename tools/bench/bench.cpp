@@ -6,6 +6,7 @@
 #include "player.h"
 #include "scenes.h"
 #include "shell.h"
+#include "desktop.h"
 #include <GL/freeglut.h>
 #include <algorithm>
 #include <chrono>

@@ -8,6 +8,7 @@
 #include "png_image.h"
 #include "render_window.h"
 #include "shell.h"
+#include "desktop.h"
 #include "wav_file.h"
 #include <GL/freeglut.h>
 #include <chrono>

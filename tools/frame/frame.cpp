@@ -5,6 +5,7 @@
 // Any output size: sharp by default, or 640 x 480 enlarged by a whole factor.
 #include "kit.h"
 #include "shell.h"
+#include "desktop.h"
 #include "png_image.h"
 #include "render_window.h"
 #include <GL/freeglut.h>

@@ -3,7 +3,8 @@
 // --help, --version and every mistake are answered without a display; GLUT's
 // own options are stepped over here and left for glutInit. Also the WxH sizes
 // the picture tools take.
-#include "shell.h"
+#include "desktop.h"
+#include "kit.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,19 +38,6 @@ static void badOption(const char *what, const char *option)
 {
     fprintf(stderr, "cubic-harmony: %s: %s (try cubic-harmony --help)\n", what, option);
     exit(2);
-}
-
-// Whole numbers only, each side 16 to 8192 pixels: "1920x1080".
-bool parseSize(const char *text, int *width, int *height)
-{
-    char *end;
-    long w = strtol(text, &end, 10);
-    if (end == text || *end != 'x' || !(end[1] >= '0' && end[1] <= '9')) return false;
-    long h = strtol(end + 1, &end, 10);
-    if (*end != '\0' || w < 16 || h < 16 || w > 8192 || h > 8192) return false;
-    *width = (int)w;
-    *height = (int)h;
-    return true;
 }
 
 // The options freeglut takes for itself, and how many words follow each.

@@ -1,6 +1,8 @@
-// Start-up: reads the command line (before GLUT sees it), opens the 640 x 480 game mode (or a
-// full-screen window or a window), registers the callbacks, loads the block
-// font, starts the music with the first scene's clock and enters the main loop.
+// The desktop's start-up: reads the command line (before GLUT sees it), opens
+// the 640 x 480 game mode (or a full-screen window or a window), registers the
+// callbacks, loads the block font, starts the music with the first scene's
+// clock and enters the main loop. The display callback runs the sequencer.
+#include "desktop.h"
 #include "shell.h"
 #include "kit.h"
 #include "player.h"
@@ -10,6 +12,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+static int glutClock()
+{
+    return glutGet(GLUT_ELAPSED_TIME);
+}
+
+void onDisplay()
+{
+    if (quitRequested)
+        stopMusicAndExit();
+    runSequencer(sceneTable, playerGetPosition(), glutClock);
+}
 
 static void onIdle()
 {
