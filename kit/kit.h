@@ -1,5 +1,6 @@
 // The cube kit: the box primitives every picture is made of, the demo's own
-// pseudo-random generator, and the block font whose pixels become cubes.
+// pseudo-random generator, the block font whose pixels become cubes, and the
+// picture box. Part of the core: plain GL 1.1, the same on every platform.
 #pragma once
 #include <cstddef>
 #include <cstdint>
