@@ -336,10 +336,13 @@ static void checkSurroundings()
     snprintf(interruptedLine, sizeof interruptedLine,
              "\ncubic-harmony-capture: interrupted; %s is left as it was\n", options.out.c_str());
     atexit(removeLeftovers);
-    struct sigaction stop = {};
+    // A signal ignored when we start stays ignored: nohup, or a shell's
+    // background job, asked for that.
+    struct sigaction stop = {}, before;
     stop.sa_handler = interrupted;
     sigemptyset(&stop.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &stop, nullptr);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        if (sigaction(sig, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) sigaction(sig, &stop, nullptr);
     makePartialFile();
     if (!options.framesDir.empty()) {
         mkdir(options.framesDir.c_str(), 0755);
