@@ -32,7 +32,7 @@ extern char **environ;
 static const int audioRate   = 44100;   // the player's rate without a device
 static const int renderChunk = 1024;    // audio frames per render call, well under one row
 static const int longestDemo = 900;     // seconds; a module that never ends stops here
-static const int highestFps  = 240;
+static const int highestFps  = 240;     // frames per second
 static const int64_t finestDenominator = 1000000; // keeps frame k's audio frame, k * 44100 * D, in 64 bits
 
 // A positive fraction in lowest terms: frames per second, or seconds.
@@ -117,7 +117,7 @@ static void fail(const std::string &message)
     exit(1); // removeLeftovers runs at exit
 }
 
-static const char usageLine[] =
+static const char usageText[] =
     "usage: cubic-harmony-capture --out FILE [--fps RATE] [--size WxH | --scale K] [--retro]"
     " [--frames DIR] [--wav FILE] [--until SECONDS] [--data DIR]\n"
     "  RATE is frames per second, 1 to 240: a whole number (25), a fraction (30000/1001) or a\n"
@@ -134,7 +134,7 @@ static void refuse(const std::string &why)
 // A command line of the wrong shape: the line, then how it should look.
 static void usage(const char *why)
 {
-    fprintf(stderr, "cubic-harmony-capture: %s\n%s", why, usageLine);
+    fprintf(stderr, "cubic-harmony-capture: %s\n%s", why, usageText);
     exit(2);
 }
 
