@@ -238,6 +238,11 @@ static bool endsWith(const std::string &s, const char *suffix)
 static void parseOptions(int argc, char **argv)
 {
     for (int i = 1; i < argc; i++) {
+        if (int words = glutOptionWords(argv, i)) {
+            if (i + words > argc) usage("GLUT's option wants a value");
+            i += words - 1;
+            continue;
+        }
         if (!strcmp(argv[i], "--retro")) {
             options.retro = true;
             continue;
@@ -409,8 +414,7 @@ static long countFrames()
 {
     SceneEntry dryTable[10];
     for (int i = 0; i < 10; i++) dryTable[i] = {i == 9 ? endCapture : noFrame, sceneTable[i].endOrder};
-    currentScene = 0;
-    sceneStartTime = 0;
+    resetDemo();
     captureEnded = false;
     long k = 0;
     for (; k < (long)framePosition.size(); k++) {
@@ -581,8 +585,8 @@ int main(int argc, char **argv)
 {
     // --- set-up: options, surroundings, the window and the two files ------------
     signal(SIGPIPE, SIG_IGN); // a dead ffmpeg shows as a failed write
+    parseOptions(argc, argv);   // before glutInit: mistakes need no display
     glutInit(&argc, argv);
-    parseOptions(argc, argv);
     checkSurroundings();
     renderWidth = options.width;
     renderHeight = options.height;
@@ -608,8 +612,7 @@ int main(int argc, char **argv)
     frameRows.resize((size_t)renderWidth * renderHeight * 4);
     SceneEntry table[10];
     for (int i = 0; i < 10; i++) table[i] = {i == 9 ? endCapture : sceneTable[i].draw, sceneTable[i].endOrder};
-    currentScene = 0;
-    sceneStartTime = 0;
+    resetDemo();
     captureEnded = false;
     beforeSwap = takeFrame;
     auto start = std::chrono::steady_clock::now();
