@@ -38,7 +38,7 @@ static std::atomic<int64_t>  ringDue[ringSize];      // steady-clock ns at which
 static std::atomic<uint32_t> ringWritten{0};
 static uint32_t              ringFirst;              // main thread: entries before this one are void (a load or a jump)
 static uint32_t              heardPosition = 0;      // main thread: the position last released
-static uint32_t              lastStamped   = ~0u;    // audio thread: the position of the newest entry
+static uint32_t              lastStamped   = ~0u;    // audio thread (main thread with the device locked): the newest entry's position
 
 static int64_t steadyNow()
 {
