@@ -137,13 +137,13 @@ static std::string dataFile(const DemoOptions &options, const char *name)
 
 static void startMusic(const DemoOptions &options)
 {
-    if (!playerInit(-1, 44100, 0)) {
+    if (!playerInit(-1, 44100)) {
         char message[512];
         snprintf(message, sizeof message, "cannot open the audio device: %s", playerError());
         failAndExit(message);
     }
     std::string module = dataFile(options, "zap_wave.it");
-    if (!playerLoadModule(0, module.c_str(), 0, 0, playerRamping | playerLooping | playerNoteReset)) {
+    if (!playerLoadModule(0, module.c_str(), 0, 0, playerRamping | playerLooping)) {
         char message[512];
         snprintf(message, sizeof message, "%s: %s", module.c_str(), playerError());
         failAndExit(message);

@@ -3,6 +3,7 @@
 // audio stream is the master clock; each platform's display callback runs it.
 #include "shell.h"
 #include "scenes.h"
+#include <cstdint>
 
 const SceneEntry sceneTable[10] = {
     {drawTrailsScene,       4}, // orders  0- 3: Lissajous cube trails, fade from white
@@ -14,7 +15,7 @@ const SceneEntry sceneTable[10] = {
     {drawFireScene,        28}, // orders 24-27: voxel fire
     {drawCorridorScene,    32}, // orders 28-31: torch-lit corridor
     {drawAscentScene,      38}, // orders 32-37: the climb into space, fade to black
-    {stopMusicAndExitScene, 0}, // order 38: the end (never compared)
+    {stopMusicAndExitScene, UINT32_MAX}, // order 38: the way out; no order reaches its end, so the table ends here
 };
 
 int currentScene   = 0; // index of the running row

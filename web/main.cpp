@@ -67,13 +67,13 @@ static void loadFont()
 
 static void startMusic()
 {
-    if (!playerInit(-1, 44100, 0)) {
+    if (!playerInit(-1, 44100)) {
         char message[512];
         snprintf(message, sizeof message, "cannot open the audio output: %s", playerError());
         failAndExit(message);
         return;
     }
-    if (!playerLoadModule(0, "zap_wave.it", 0, 0, playerRamping | playerLooping | playerNoteReset)) {
+    if (!playerLoadModule(0, "zap_wave.it", 0, 0, playerRamping | playerLooping)) {
         char message[512];
         snprintf(message, sizeof message, "zap_wave.it: %s", playerError());
         failAndExit(message);
