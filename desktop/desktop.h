@@ -12,6 +12,7 @@ struct DemoOptions {
     ScreenChoice screen = screenGameMode;
     int  windowWidth = 0, windowHeight = 0; // --window WxH; 0: the largest whole multiple that fits
     bool retro = false;
+    bool sharp = false;                     // --sharp: never a smaller drawing size
     int  startScene = 0;                    // table row the demo starts at
     const char *dataDir = nullptr;          // --data: the folder of the two files; null: the working directory
 };

@@ -8,9 +8,10 @@
 // (projection and modelview stacks); gluLookAt, gluPerspective; glShadeModel
 // (always flat); glEnable/glDisable of GL_DEPTH_TEST, GL_SCISSOR_TEST,
 // GL_BLEND, GL_CULL_FACE; glBlendFunc, glScissor, glViewport, glClearColor,
-// glClear. For the present step's retro enlargement: one texture (whatever
-// name it is given), nearest filtering and the replace mode whatever is asked,
-// filled by glTexImage2D and glCopyTexSubImage2D; GL_TEXTURE_2D, glTexCoord2f,
+// glClear. For the present step's enlargement: one texture (whatever name it
+// is given), nearest or linear filtering as glTexParameteri asks, always
+// clamped to the edge, the replace mode whatever is asked, made (and made again
+// at a new size) by glTexImage2D and filled by glCopyTexSubImage2D; GL_TEXTURE_2D, glTexCoord2f,
 // glVertex2i, glOrtho; one level of glPushAttrib/glPopAttrib, which saves all
 // the state the layer keeps. Not supported: other primitives, lighting, fog,
 // alpha from the caller (every colour has alpha 1, as glColor3f gives).
@@ -67,6 +68,7 @@ struct GlLayer {
     bool    textured;                       // GL_TEXTURE_2D: quads show the texture, not their colour
     float   texCoord[2];                    // the last glTexCoord2f
     GLsizei textureWidth, textureHeight;    // of the one texture; 0 before glTexImage2D
+    GLint   filter[2];                      // its GL_TEXTURE_MIN_FILTER and GL_TEXTURE_MAG_FILTER
     GlAttributes saved;                     // by glPushAttrib
     bool    pushed;
     GLuint  program, buffer, texture;
@@ -334,6 +336,7 @@ bool webGlStart()
     gl.stacks[0][0] = gl.stacks[1][0] = identity;
     gl.color[0] = gl.color[1] = gl.color[2] = gl.color[3] = 255;
     gl.blend[0] = GL_ONE; gl.blend[1] = GL_ZERO; // GL's defaults; the boxes come from onReshape
+    gl.filter[0] = gl.filter[1] = GL_NEAREST;
     gl.program = emscripten_glCreateProgram();
     emscripten_glAttachShader(gl.program, compile(GL_VERTEX_SHADER, vertexShader));
     emscripten_glAttachShader(gl.program, compile(GL_FRAGMENT_SHADER, fragmentShader));
@@ -451,17 +454,18 @@ extern "C" void glPopAttrib()
     if (!gl.quiet) sendState();
 }
 
-// --- the one texture: the present step's copy of the 640 x 480 picture --------------
+// --- the one texture: the present step's copy of the picture drawn at the corner --
 
+// Made once; a new size gives the same texture new storage.
 static void makeTexture()
 {
     if (gl.textureWidth == 0) return;
-    emscripten_glGenTextures(1, &gl.texture);
+    if (gl.texture == 0) emscripten_glGenTextures(1, &gl.texture);
     emscripten_glBindTexture(GL_TEXTURE_2D, gl.texture);
     emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, gl.textureWidth, gl.textureHeight, 0, GL_RGB,
                             GL_UNSIGNED_BYTE, nullptr);
-    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, gl.filter[0]);
+    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, gl.filter[1]);
     emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 }
@@ -471,7 +475,17 @@ extern "C" void glGenTextures(GLsizei count, GLuint *names)
     for (GLsizei i = 0; i < count; i++) names[i] = 1;
 }
 extern "C" void glBindTexture(GLenum, GLuint) {}
-extern "C" void glTexParameteri(GLenum, GLenum, GLint) {}
+
+// Only the filters: nearest for retro's square pixels, linear for a reduced
+// drawing size. Neither takes mipmaps, which the texture does not have.
+extern "C" void glTexParameteri(GLenum, GLenum name, GLint value)
+{
+    int which = name == GL_TEXTURE_MIN_FILTER ? 0 : name == GL_TEXTURE_MAG_FILTER ? 1 : -1;
+    if (which < 0 || (value != GL_NEAREST && value != GL_LINEAR) || gl.filter[which] == value) return;
+    webGlFlush();
+    gl.filter[which] = value;
+    if (gl.texture != 0) emscripten_glTexParameteri(GL_TEXTURE_2D, name, value);
+}
 extern "C" void glTexEnvi(GLenum, GLenum, GLint) {}
 extern "C" void glReadBuffer(GLenum) {}   // WebGL reads the buffer being drawn
 

@@ -107,9 +107,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webMusicFailed()
     if (state == starting || state == playing) failAndExit("zap_wave.it: the player cannot read this module");
 }
 
+// ?sharp=1 keeps the canvas's own size whatever it costs, as --sharp does.
+EM_JS(int, pageSharp, (), { return new URLSearchParams(location.search).get('sharp') === '1' ? 1 : 0; });
+
 // The first scene's clock starts when its music is first heard, so the page's
-// time of loading the worklet does not eat into the first scene.
-static EM_BOOL onAnimationFrame(double, void *)
+// time of loading the worklet does not eat into the first scene. The animation
+// frames wait for the display's refresh: the drawing size gets their times as
+// paced ones.
+static EM_BOOL onAnimationFrame(double frameTime, void *)
 {
     if (state == starting && playerHeard()) {
         sceneStartTime = pageClock();
@@ -118,6 +123,7 @@ static EM_BOOL onAnimationFrame(double, void *)
         pageReport(currentScene);
     }
     if (state != playing) return EM_TRUE;
+    frameShown(frameTime, true);
     int scene = currentScene;
     runSequencer(sceneTable, playerGetPosition(), pageClock);
     if (state == playing && currentScene != scene) pageReport(currentScene);
@@ -194,6 +200,7 @@ int main()
         return 0;
     }
     retroPicture = pageNumber("retro") != 0;
+    sharpPicture = pageSharp() != 0;
     int width, height;
     emscripten_get_canvas_element_size("#canvas", &width, &height);
     onReshape(width, height);
