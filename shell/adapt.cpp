@@ -20,7 +20,8 @@ static const double roomMargin     = 0.85;  // the next size up, estimated under
 static const double heldMargin     = 1.05;  // paced, a mean under the refresh times this held it
 static const int    firstProbe     = 10;    // paced, windows held before the next size up is tried
 static const int    mostProbeDoublings = 4; // the wait doubles after each try that missed, up to 160 windows
-static const double stallMs        = 250;   // a longer frame is a stall (a hidden page, a busy machine), not the drawing
+static const double longestFrame   = 4;     // refreshes: a longer frame counts as this long, so one stall (a
+                                            // hidden page, the machine busy elsewhere) cannot move the size alone
 
 bool        sharpPicture = false; // --sharp: the picture box's own size whatever it costs
 DrawingRule drawingRule;          // the demo's running rule; its step is the size the reshape sets
@@ -64,7 +65,8 @@ bool feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs, bool pa
 {
     int steps = drawingSteps(fitted);
     if (rule->step >= steps) rule->step = steps - 1;
-    if (steps == 1 || frameMs <= 0 || frameMs > stallMs) return false;
+    if (steps == 1 || frameMs <= 0) return false;
+    if (frameMs > longestFrame * drawingRefreshMs(rule)) frameMs = longestFrame * drawingRefreshMs(rule);
     if (rule->frames < 0) {   // the window after a change: the new size settles
         rule->frames++;
         return false;

@@ -117,6 +117,9 @@ TEST_P(Rule, SettlesWhereTheRefreshHolds)
 INSTANTIATE_TEST_SUITE_P(Scenes, Rule, testing::Values(
     RuleCase{"LightStaysSharp", 1920, 1080, false, {{12, 3000}}, 1440, 1080, 0},
     RuleCase{"InsideTheMarginStays", 1920, 1080, false, {{19.5, 3000}}, 1440, 1080, 0},
+    // A page hidden for 10 s: one frame that long among frames of 12 ms.
+    RuleCase{"OneStallIsNoReason", 1920, 1080, false, {{12, 100}, {10000, 1}, {12, 3000}}, 1440, 1080, 0},
+    RuleCase{"OneStallIsNoReasonPaced", 1920, 1080, true, {{12, 100}, {10000, 1}, {12, 3000}}, 1440, 1080, 0},
     // 21 ms: 14.2 ms at 1152x864, where the estimate for 1440x1080 is 22.1 ms:
     // one step and no flicker back.
     RuleCase{"PastTheMarginOneStepNoFlicker", 1920, 1080, false, {{21, 3000}}, 1152, 864, 1},
@@ -154,7 +157,7 @@ TEST_P(Entry, StepsDownAndBackUpSayingSoUnlessSharpOrRetro)
     onReshape(1920, 1080);
     PixelBox start = picture;
     static double clock = 1e6;  // frameShown keeps the last time across cases: one clock for all
-    clock += 1000;              // a stall, not counted
+    clock += 1000;              // a stall: counts as four refreshes
     testing::internal::CaptureStderr();
     PixelBox smallest = picture;
     for (int k = 0; k < 600; k++) {
