@@ -76,7 +76,6 @@ bool feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs, bool pa
     double mean = rule->totalMs / rule->frames;
     rule->frames = 0;
     rule->totalMs = 0;
-    if (paced && mean < drawingRefreshMs(rule)) rule->refreshMs = mean; // a display faster than 60 Hz
     double refresh = drawingRefreshMs(rule);
 
     bool tried = rule->trying;

@@ -37,7 +37,8 @@ struct DrawingRule {
     int    step;         // the size drawn at: 0 the picture box's own, each step smaller
     int    frames;       // frames timed in the running window; negative, frames left to settle after a change
     double totalMs;      // their time
-    double refreshMs;    // the display's refresh interval; 0 until known: 60 Hz
+    double refreshMs;    // the refresh interval to hold; 0: 60 Hz. Not guessed from paced frames: a swap
+                         // interval granted but not honoured (vblank_mode=0) would read as a fast display
     int    heldWindows;  // windows in a row that held the refresh at this size
     int    failedTries;  // paced: tries of the next size up that missed in a row; each doubles the wait
     bool   trying;       // paced: the running size is a try
