@@ -289,12 +289,10 @@ static GLuint compile(GLenum type, const char *source)
     return shader;
 }
 
-bool webGlStart()
+// The program and the vertex buffer, made on the current context: at start and
+// again when a lost context is given back, all its objects gone.
+static bool makeObjects()
 {
-    gl = GlLayer{};
-    gl.stacks[0][0] = gl.stacks[1][0] = identity;
-    gl.color[0] = gl.color[1] = gl.color[2] = gl.color[3] = 255;
-    gl.blend[0] = GL_ONE; gl.blend[1] = GL_ZERO; // GL's defaults; the boxes come from onReshape
     gl.program = emscripten_glCreateProgram();
     emscripten_glAttachShader(gl.program, compile(GL_VERTEX_SHADER, vertexShader));
     emscripten_glAttachShader(gl.program, compile(GL_FRAGMENT_SHADER, fragmentShader));
@@ -311,6 +309,27 @@ bool webGlStart()
     emscripten_glEnableVertexAttribArray(1);
     emscripten_glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void *)0);
     emscripten_glVertexAttribPointer(1, 3, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex), (void *)(4 * sizeof(float)));
+    return true;
+}
+
+bool webGlStart()
+{
+    gl = GlLayer{};
+    gl.stacks[0][0] = gl.stacks[1][0] = identity;
+    gl.color[0] = gl.color[1] = gl.color[2] = gl.color[3] = 255;
+    gl.blend[0] = GL_ONE; gl.blend[1] = GL_ZERO; // GL's defaults; the boxes come from onReshape
+    return makeObjects();
+}
+
+static void applyState();
+
+// A context given back has GL's defaults: the objects are made again and the
+// state the scenes last set is handed to it; matrices and colour live here.
+bool webGlRestore()
+{
+    gl.count = 0;
+    if (!makeObjects()) return false;
+    if (!gl.quiet) applyState();
     return true;
 }
 
@@ -354,7 +373,11 @@ void webGlQuiet(bool quiet)
     if (gl.quiet == quiet) return;
     webGlFlush();
     gl.quiet = quiet;
-    if (quiet) return;
+    if (!quiet) applyState();
+}
+
+static void applyState()
+{
     for (unsigned i = 0; i < sizeof capabilities / sizeof capabilities[0]; i++) {
         if (gl.enabled & 1u << i) emscripten_glEnable(capabilities[i]);
         else                      emscripten_glDisable(capabilities[i]);
