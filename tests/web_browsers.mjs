@@ -12,7 +12,7 @@ const chromiumFlags = () => [
     ...(process.env.WEB_RENDERER === 'swiftshader' ? ['--use-angle=swiftshader', '--enable-unsafe-swiftshader']
                                                    : ['--use-angle=gl', '--ignore-gpu-blocklist']),
     '--no-sandbox', '--use-gl=angle', '--hide-scrollbars', '--window-size=640,480', '--disable-background-networking',
-    '--disable-audio-output', '--autoplay-policy=user-gesture-required'] // sound as a visitor's browser allows it
+    '--disable-audio-output']
 
 // A puppeteer tab: its console lines go to lines.
 function puppeteerTab(page, lines) {
@@ -80,7 +80,7 @@ async function webkitEngine(options) {
         async open(url, lines = []) {
             await call('POST', at('/url'), {url})
             return {
-                lines, run,
+                lines: null, run, // WebDriver gives no console
                 async until(fn, seconds) {
                     for (const end = Date.now() + seconds * 1000; Date.now() < end;) {
                         if (await run(fn).catch(() => false)) return true

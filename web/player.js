@@ -103,7 +103,7 @@ const music = {
         const stuck = context.state !== 'running' || context.currentTime === this.playedAt
         if (stuck && navigator.userActivation && !navigator.userActivation.hasBeenActive)
             return 'No sound: the browser starts sound only after a click or a key on the page.'
-        if (stuck) return 'No sound: the browser\'s audio output did not start (is there a sound device?).'
+        if (stuck) return 'No sound: the browser did not start its audio output (it may wait for a click, or have no sound device).'
         if (!this.ready) return 'No sound: the music player (an audio worklet) did not load.'
         return 'No sound: the music player loaded but plays nothing.'
     },
