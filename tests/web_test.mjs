@@ -39,7 +39,7 @@ if (!fs.existsSync(site + '/cubic-harmony.wasm')) { fail(`${site} is missing: sc
 const work = fs.mkdtempSync(os.tmpdir() + '/cubic-harmony-web-')
 const server = http.createServer(), requested = []
 const engines = [], started = Date.now()
-let pulse = null
+let pulse = null, pulseDir = null
 
 // The canvas as the page kept it (frame mode keeps its drawing buffer), written as a PNG.
 async function picture(tab, file) {
@@ -96,7 +96,7 @@ try {
     const orderStart = order => timedRows.slice(0, order).reduce((sum, n) => sum + n, 0) * 0.1 * 1000 // ms
 
     // A private sound server for Firefox and WebKit; a Firefox told of a server that is not there.
-    const pulseDir = fs.mkdtempSync(os.tmpdir() + '/cubic-harmony-pulse-')
+    pulseDir = fs.mkdtempSync(os.tmpdir() + '/cubic-harmony-pulse-')
     pulse = await startPulse(pulseDir)
     const withSound = {XDG_RUNTIME_DIR: pulseDir}
     const noSound = {XDG_RUNTIME_DIR: work, PULSE_SERVER: `unix:${work}/no-server`}
@@ -196,7 +196,8 @@ try {
     if (requested.some(path => path.endsWith('favicon.ico'))) fail('the page asked for /favicon.ico')
 } catch (error) { fail(error.stack) } finally {
     await Promise.all(engines.map(engine => engine.close().catch(() => {})))
-    if (pulse) pulse.kill()
+    if (pulse) { pulse.kill(); await new Promise(done => pulse.exitCode !== null ? done() : pulse.on('exit', done)) }
+    if (pulseDir) fs.rmSync(pulseDir, {recursive: true, force: true})
     server.close()
     fs.rmSync(work, {recursive: true, force: true})
 }
