@@ -330,13 +330,10 @@ static GLuint compile(GLenum type, const char *source)
     return shader;
 }
 
-bool webGlStart()
+// The program and the vertex buffer, made on the current context: at start and
+// again when a lost context is given back, all its objects gone.
+static bool makeObjects()
 {
-    gl = GlLayer{};
-    gl.stacks[0][0] = gl.stacks[1][0] = identity;
-    gl.color[0] = gl.color[1] = gl.color[2] = gl.color[3] = 255;
-    gl.blend[0] = GL_ONE; gl.blend[1] = GL_ZERO; // GL's defaults; the boxes come from onReshape
-    gl.filter[0] = gl.filter[1] = GL_NEAREST;
     gl.program = emscripten_glCreateProgram();
     emscripten_glAttachShader(gl.program, compile(GL_VERTEX_SHADER, vertexShader));
     emscripten_glAttachShader(gl.program, compile(GL_FRAGMENT_SHADER, fragmentShader));
@@ -357,6 +354,31 @@ bool webGlStart()
     emscripten_glEnableVertexAttribArray(2);
     emscripten_glVertexAttribPointer(1, 3, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex), (void *)(4 * sizeof(float)));
     emscripten_glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void *)(4 * sizeof(float) + 4));
+    return true;
+}
+
+bool webGlStart()
+{
+    gl = GlLayer{};
+    gl.stacks[0][0] = gl.stacks[1][0] = identity;
+    gl.color[0] = gl.color[1] = gl.color[2] = gl.color[3] = 255;
+    gl.blend[0] = GL_ONE; gl.blend[1] = GL_ZERO; // GL's defaults; the boxes come from onReshape
+    gl.filter[0] = gl.filter[1] = GL_NEAREST;
+    return makeObjects();
+}
+
+static void applyState();
+static void makeTexture();
+
+// A context given back has GL's defaults: the objects are made again and the
+// state the scenes last set is handed to it; matrices and colour live here.
+bool webGlRestore()
+{
+    gl.count = 0;
+    if (!makeObjects()) return false;
+    gl.texture = 0;      // gone with the context: made again at the size it had
+    makeTexture();
+    if (!gl.quiet) applyState();
     return true;
 }
 
@@ -397,7 +419,7 @@ static void setCapability(GLenum cap, bool on)
     else    emscripten_glDisable(cap);
 }
 
-static void sendState();
+static void applyState();
 
 // Quiet frames run the scene code, and so its simulations, and the layer's own
 // work without drawing:
@@ -408,12 +430,12 @@ void webGlQuiet(bool quiet)
     if (gl.quiet == quiet) return;
     webGlFlush();
     gl.quiet = quiet;
-    if (!quiet) sendState();
+    if (!quiet) applyState();
 }
 
-// WebGL is handed the state the layer keeps: after quiet frames, and after
-// glPopAttrib.
-static void sendState()
+// WebGL is handed the state the layer keeps: after quiet frames, after
+// glPopAttrib and on a context given back.
+static void applyState()
 {
     for (unsigned i = 0; i < sizeof capabilities / sizeof capabilities[0]; i++) {
         if (gl.enabled & 1u << i) emscripten_glEnable(capabilities[i]);
@@ -451,7 +473,7 @@ extern "C" void glPopAttrib()
     memcpy(gl.scissor, a.scissor, sizeof gl.scissor);
     memcpy(gl.viewport, a.viewport, sizeof gl.viewport);
     memcpy(gl.clearColor, a.clearColor, sizeof gl.clearColor);
-    if (!gl.quiet) sendState();
+    if (!gl.quiet) applyState();
 }
 
 // --- the one texture: the present step's copy of the picture drawn at the corner --
