@@ -33,7 +33,9 @@ static void enlargeRetroPicture()
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     }
     glBindTexture(GL_TEXTURE_2D, retroTexture);
-    glReadBuffer(GL_BACK);
+    // Copied from the buffer being drawn, which is also the one GL reads by
+    // default: the back buffer of a window, the colour attachment of the
+    // tools' framebuffer object (which has no GL_BACK to name).
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, 640, 480);
 
     glDisable(GL_SCISSOR_TEST);
