@@ -65,6 +65,20 @@ TEST(Capture, EveryFrameIsTheFrameToolsPictureOfItsMomentInOrder)
     std::system(("rm -rf " + dir).c_str());
 }
 
+// --no-encode draws the frames a capture would, to time them, and writes
+// nothing: it starts no ffmpeg and refuses the options that would write.
+TEST(Capture, NoEncodeDrawsEveryFrameAndWritesNothing)
+{
+    std::string log = capture("--no-encode --fps 10 --until 1.5 --size 320x240", "PATH=/nonexistent");
+    EXPECT_NE(log.find("15 frames of 320x240 drawn"), std::string::npos) << log;
+    EXPECT_NE(log.find("exit 0"), std::string::npos) << log;
+    for (const char *writer : {"--out v.mp4", "--frames dir", "--wav a.wav"}) {
+        log = capture(std::string("--no-encode --until 1 ") + writer);
+        EXPECT_NE(log.find("it takes no --out, --frames or --wav"), std::string::npos) << log;
+        EXPECT_NE(log.find("exit 2"), std::string::npos) << writer << ": " << log;
+    }
+}
+
 // The first scene's sky is violet-blue at the top, the title scene's deep blue:
 // the picture changes on the first frame whose audio has reached order 4.
 TEST(Capture, ChangesSceneOnTheFrameWhereTheOrderChanges)
