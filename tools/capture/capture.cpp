@@ -756,16 +756,19 @@ int main(int argc, char **argv)
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     long done = options.noEncode ? framesRead : framesWritten.load();
     showProgress(done, frames, start, true);
+    // Which renderer drew, so that a rate can be set beside others.
+    std::string drawer = std::string((const char *)glGetString(GL_RENDERER)) + ", EGL " + offscreenPlatform();
     if (options.noEncode) {
         fprintf(stderr, "cubic-harmony-capture: %ld frames of %dx%d drawn in %.2f s, %.1f frames per second;"
-                " nothing read back or encoded\n", done, renderWidth, renderHeight, seconds, done / seconds);
+                " nothing read back or encoded (%s)\n", done, renderWidth, renderHeight, seconds,
+                done / seconds, drawer.c_str());
         return 0;
     }
     fprintf(stderr, "cubic-harmony-capture: the encoder is finishing the last frames\n");
     finishEncoder();
     keepVideo();
     fprintf(stderr, "cubic-harmony-capture: %s: %ld frames, %.2f s, drawn, read back and piped to ffmpeg"
-            " at %.1f frames per second\n", options.out.c_str(), done,
-            (double)done * options.fps.den / options.fps.num, done / seconds);
+            " at %.1f frames per second (%s)\n", options.out.c_str(), done,
+            (double)done * options.fps.den / options.fps.num, done / seconds, drawer.c_str());
     return 0;
 }
