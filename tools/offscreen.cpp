@@ -6,9 +6,8 @@
 // surfaceless platform, which draws with llvmpipe on the processor. Either
 // way the frame lands in a framebuffer object shaped like the window GLUT gives
 // the demo on Mesa (measured under Xvfb: 8 bits a colour, no alpha, a 32-bit
-// depth buffer, no stencil, one sample): a 24-bit depth buffer moves the
-// title's crossing cubes by some pixels, and a colour buffer with alpha would
-// hand the capture other bytes where a scene draws alpha below one.
+// depth buffer, no stencil, one sample). The depth matters: with 24 bits, one
+// pixel of the whole demo captured at 2 frames per second came out otherwise.
 #include "offscreen.h"
 #include "shell.h"
 #include "kit.h"
@@ -116,6 +115,14 @@ static bool hasGlExtension(const char *name)
     return false;
 }
 
+// The window's own formats first. GL does not promise a 32-bit depth
+// renderbuffer (nor RGB8 colour), so a driver without them gets the formats it
+// must have; its pictures may then differ from its window's in a pixel or so.
+static const struct { GLenum colour, depth, depthAttachment; } bufferFormats[] = {
+    {GL_RGB8,  GL_DEPTH_COMPONENT32, GL_DEPTH_ATTACHMENT},          // the window GLUT gets on Mesa
+    {GL_RGBA8, GL_DEPTH24_STENCIL8,  GL_DEPTH_STENCIL_ATTACHMENT},  // what every GL 3.0 driver offers
+};
+
 // Bound once for good: the scenes draw into it and the tools read from it (its
 // colour attachment is the draw and the read buffer, as the back buffer is a
 // window's).
@@ -128,27 +135,28 @@ static void makeFramebuffer()
                 renderWidth, renderHeight);
         exit(1);
     }
-    GLuint framebuffer, colour, depth;
+    GLuint framebuffer, buffers[2];
     glGenFramebuffers(1, &framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glGenRenderbuffers(1, &colour);
-    glBindRenderbuffer(GL_RENDERBUFFER, colour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, renderWidth, renderHeight);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-    glGenRenderbuffers(1, &depth);
-    glBindRenderbuffer(GL_RENDERBUFFER, depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT32, renderWidth, renderHeight);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+    glGenRenderbuffers(2, buffers);
     // Mesa keeps a window's rows top first and so rasterises it upside down
     // from a framebuffer object; where two edges meet on a pixel centre the
     // other one wins. Flipped the same way, the object gets the window's very
     // pixels (reading back is unchanged: GL still gives the bottom row first).
     if (hasGlExtension("GL_MESA_framebuffer_flip_y"))
         glFramebufferParameteri(GL_FRAMEBUFFER, GL_FRAMEBUFFER_FLIP_Y_MESA, GL_TRUE);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        fprintf(stderr, "%s: cannot make a %dx%d framebuffer object\n", toolName, renderWidth, renderHeight);
-        exit(1);
+    for (const auto &formats : bufferFormats) {
+        glBindRenderbuffer(GL_RENDERBUFFER, buffers[0]);
+        glRenderbufferStorage(GL_RENDERBUFFER, formats.colour, renderWidth, renderHeight);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, buffers[0]);
+        glBindRenderbuffer(GL_RENDERBUFFER, buffers[1]);
+        glRenderbufferStorage(GL_RENDERBUFFER, formats.depth, renderWidth, renderHeight);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, formats.depthAttachment, GL_RENDERBUFFER, buffers[1]);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return;
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, formats.depthAttachment, GL_RENDERBUFFER, 0);
     }
+    fprintf(stderr, "%s: cannot make a %dx%d framebuffer object\n", toolName, renderWidth, renderHeight);
+    exit(1);
 }
 
 void openOffscreen(const char *tool)
