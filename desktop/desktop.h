@@ -31,4 +31,3 @@ extern void (*beforeSwap)();
 // Swap interval 1 through GLX once a context exists; returns the extension that
 // took it, or null where the driver offers none (frames then come unpaced).
 const char *requestSwapInterval();
-bool hasExtension(const char *list, const char *name); // whole names in a space-separated list

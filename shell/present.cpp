@@ -63,7 +63,9 @@ static void enlargePicture(PixelBox shown, bool smooth)
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     }
-    glReadBuffer(GL_BACK);
+    // Copied from the buffer being drawn, which is also the one GL reads by
+    // default: the back buffer of a window, the colour attachment of the
+    // tools' framebuffer object (which has no GL_BACK to name).
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, w, h);
     if (smooth) {
         glCopyTexSubImage2D(GL_TEXTURE_2D, 0, w, 0, w - 1, 0, 1, h);     // the last column again

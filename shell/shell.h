@@ -1,7 +1,8 @@
 // The shell's shared part, the same for every platform: the scene sequencer and
 // its table, the replay rule of the frame tools, the reset, the reshape and the
 // present step. It calls no platform: what it needs of one is the short list at
-// the end, which desktop/, web/ and the bench's stand-ins each define.
+// the end, which desktop/, web/, the picture tools' off-screen platform
+// (tools/offscreen.cpp) and the bench's stand-ins each define.
 #pragma once
 #include "kit.h"
 #include <cstdint>

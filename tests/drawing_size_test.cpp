@@ -263,7 +263,6 @@ TEST(Enlargement, AReducedFrameIsTheSmallFrameScaledBetweenBlackBars)
     std::vector<uint8_t> small = drawHouse(768, 576, 0);
     std::vector<uint8_t> enlarged = drawHouse(1200, 720, 1);
     ASSERT_TRUE(picture.x == 0 && picture.width == 768 && picture.height == 576);
-    while (glGetError() != GL_NO_ERROR) {} // glReadBuffer(GL_BACK) has no meaning in a framebuffer object
     unbindFramebuffer(f);
     drawingRule = DrawingRule{};
     onReshape(640, 480);

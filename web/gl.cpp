@@ -509,7 +509,6 @@ extern "C" void glTexParameteri(GLenum, GLenum name, GLint value)
     if (gl.texture != 0) emscripten_glTexParameteri(GL_TEXTURE_2D, name, value);
 }
 extern "C" void glTexEnvi(GLenum, GLenum, GLint) {}
-extern "C" void glReadBuffer(GLenum) {}   // WebGL reads the buffer being drawn
 
 // Only the size is kept: the texture is made to it, RGB, as WebGL wants the
 // format of the pixels and of the texture to agree.

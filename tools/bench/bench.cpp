@@ -18,7 +18,7 @@
 #include <vector>
 #include <unistd.h>
 #ifndef NULL_GL
-#include "render_window.h"
+#include "bench_window.h"
 #endif
 
 static const char *const sceneNames[] = {
