@@ -22,6 +22,7 @@ static const int    firstProbe     = 10;    // paced, windows held before the ne
 static const int    mostProbeDoublings = 4; // the wait doubles after each try that missed, up to 160 windows
 static const double longestFrame   = 4;     // refreshes: a longer frame counts as this long, so one stall (a
                                             // hidden page, the machine busy elsewhere) cannot move the size alone
+static const double helpMargin     = 0.9;   // a smaller size must save a tenth of the frame, or it is given up
 
 bool        sharpPicture = false; // --sharp: the picture box's own size whatever it costs
 DrawingRule drawingRule;          // the demo's running rule; its step is the size the reshape sets
@@ -61,47 +62,68 @@ double drawingRefreshMs(const DrawingRule *rule)
 // no room can be seen: after holding for a while the next size up is simply
 // tried, and a try that misses comes back down after one window, the next try
 // waiting twice as long.
-bool feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs, bool paced)
+//
+// A smaller size pays for the enlargement, a copy and one quad over the whole
+// picture box. Where the frame's cost is not in its pixels (a software renderer
+// whose scenes fill the picture about once, as ours do), that costs as much as
+// it saves: unpaced, the first window at a smaller size is held to the one
+// before it, and a size that is not a tenth faster is given up for good, with
+// every smaller one. Paced frames come in whole refreshes, so a step can be no
+// faster on the display and still lead to one that is: they are not held so.
+DrawingChange feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs, bool paced)
 {
     int steps = drawingSteps(fitted);
+    if (rule->lowest > 0 && rule->lowest < steps) steps = rule->lowest;
     if (rule->step >= steps) rule->step = steps - 1;
-    if (steps == 1 || frameMs <= 0) return false;
-    if (frameMs > longestFrame * drawingRefreshMs(rule)) frameMs = longestFrame * drawingRefreshMs(rule);
+    if (steps == 1 || frameMs <= 0) return drawingKept;
+    double longest = longestFrame * drawingRefreshMs(rule);
+    if (frameMs > longest) frameMs = longest;
     if (rule->frames < 0) {   // the window after a change: the new size settles
         rule->frames++;
-        return false;
+        return drawingKept;
     }
     rule->totalMs += frameMs;
-    if (++rule->frames < windowFrames) return false;
+    if (++rule->frames < windowFrames) return drawingKept;
     double mean = rule->totalMs / rule->frames;
     rule->frames = 0;
     rule->totalMs = 0;
     double refresh = drawingRefreshMs(rule);
 
+    // A mean at the longest frame says only that frames were longer still.
+    double largerMs = rule->largerMs;
+    rule->largerMs = 0;
+    if (largerMs > 0 && largerMs < longest && mean > largerMs * helpMargin) {
+        rule->step--;
+        rule->lowest = rule->step + 1;
+        rule->heldWindows = 0;
+        rule->frames = -windowFrames;
+        return drawingNoFaster;
+    }
     bool tried = rule->trying;
     rule->trying = false;
     if (mean > refresh * missMargin) {
         rule->heldWindows = 0;
         if (tried && rule->failedTries < mostProbeDoublings) rule->failedTries++;
-        if (rule->step + 1 >= steps) return false;
+        if (rule->step + 1 >= steps) return drawingKept;
         rule->step++;
+        rule->largerMs = paced ? 0 : mean;
         rule->frames = -windowFrames;
-        return true;
+        return drawingSmaller;
     }
     if (tried) rule->failedTries = 0;
     rule->heldWindows = mean <= refresh * heldMargin ? rule->heldWindows + 1 : 0;
-    if (rule->step == 0) return false;
+    if (rule->step == 0) return drawingKept;
     double larger = area(drawingBox(fitted, rule->step - 1)) / area(drawingBox(fitted, rule->step));
     bool room = mean * larger < refresh * roomMargin;
     if (paced && rule->heldWindows >= firstProbe << rule->failedTries) {
         room = true;
         rule->trying = true;
     }
-    if (!room) return false;
+    if (!room) return drawingKept;
     rule->step--;
     rule->heldWindows = 0;
     rule->frames = -windowFrames;
-    return true;
+    return drawingLarger;
 }
 
 // Called by the platform at the start of every frame it shows, before the scene
@@ -112,14 +134,17 @@ void frameShown(double nowMs, bool paced)
     lastFrameMs = nowMs;
     if (retroPicture || sharpPicture) return;
     PixelBox fitted = fitPicture(output.width, output.height);
-    int before = drawingRule.step;
-    if (!feedDrawingRule(&drawingRule, fitted, frameMs, paced)) return;
+    DrawingChange change = feedDrawingRule(&drawingRule, fitted, frameMs, paced);
+    if (change == drawingKept) return;
     onReshape(output.width, output.height);
     int rate = (int)lround(1000 / drawingRefreshMs(&drawingRule));
-    if (drawingRule.step > before)
+    if (change == drawingSmaller)
         fprintf(stderr, "cubic-harmony: drawing at %dx%d (of %dx%d) to hold %d frames a second\n",
                 picture.width, picture.height, fitted.width, fitted.height, rate);
-    else
+    else if (change == drawingLarger)
         fprintf(stderr, "cubic-harmony: drawing at %dx%d (of %dx%d) again: there is room at %d frames a second\n",
                 picture.width, picture.height, fitted.width, fitted.height, rate);
+    else
+        fprintf(stderr, "cubic-harmony: drawing at %dx%d (of %dx%d) again: a smaller picture was no faster here\n",
+                picture.width, picture.height, fitted.width, fitted.height);
 }

@@ -43,15 +43,19 @@ struct DrawingRule {
     int    heldWindows;  // windows in a row that held the refresh at this size
     int    failedTries;  // paced: tries of the next size up that missed in a row; each doubles the wait
     bool   trying;       // paced: the running size is a try
+    double largerMs;     // the mean at the size before the last step down, until the smaller one is timed
+    int    lowest;       // 1 + the smallest step worth drawing at; 0 while every step may be
 };
+// What one frame's time did to the rule.
+enum DrawingChange { drawingKept, drawingSmaller, drawingLarger, drawingNoFaster };
 extern bool        sharpPicture; // --sharp: the picture box's own size whatever it costs
 extern DrawingRule drawingRule;  // the demo's: its step is the size the reshape sets
 PixelBox drawingBox(PixelBox fitted, int step); // the box drawn at step for a picture box fitted, at the corner
 int  drawingSteps(PixelBox fitted);             // the different sizes there are, 1 where nothing can be reduced
 double drawingRefreshMs(const DrawingRule *rule);
 // One frame's time (the time since the frame before) into the rule; paced: the
-// platform's frames wait for the refresh. True when the step changed.
-bool feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs, bool paced);
+// platform's frames wait for the refresh. drawingKept where the step is as it was.
+DrawingChange feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs, bool paced);
 // The platform's clock in milliseconds at the start of every frame it shows,
 // before the scene draws: feeds the demo's rule, and on a change reshapes and
 // says so in one line on standard error.
