@@ -1,5 +1,6 @@
 // The cube kit: the box primitives every picture is made of, the demo's own
-// pseudo-random generator, and the block font whose pixels become cubes.
+// pseudo-random generator, the block font whose pixels become cubes, and the
+// picture box. Part of the core: plain GL 1.1, the same on every platform.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -50,6 +51,7 @@ struct PixelBox { int x, y, width, height; };
 extern PixelBox picture;  // the 640 x 480 screen in the output
 extern PixelBox output;   // the whole window or capture frame
 PixelBox fitPicture(int width, int height);   // the largest centred 4:3 box of an output
+bool parseSize(const char *text, int *width, int *height); // an output size "WxH", each side 16 to 8192
 void setPicture(PixelBox box, int outputWidth, int outputHeight);
 PixelBox mapScreenBox(int x, int y, int width, int height); // a box of the 640 x 480 screen in the output
 void scissorScreen(int x, int y, int width, int height);   // glScissor of a 640 x 480 box

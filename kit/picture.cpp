@@ -5,6 +5,7 @@
 #include "kit.h"
 #include <GL/gl.h>
 #include <cmath>
+#include <cstdlib>
 
 PixelBox picture = {0, 0, 640, 480}; // output pixels, bottom-left origin as GL counts
 PixelBox output  = {0, 0, 640, 480}; // the whole window or capture frame
@@ -85,4 +86,17 @@ void clearBars()
         glClear(GL_COLOR_BUFFER_BIT);
     }
     glDisable(GL_SCISSOR_TEST);
+}
+
+// Whole numbers only, each side 16 to 8192 pixels: "1920x1080".
+bool parseSize(const char *text, int *width, int *height)
+{
+    char *end;
+    long w = strtol(text, &end, 10);
+    if (end == text || *end != 'x' || !(end[1] >= '0' && end[1] <= '9')) return false;
+    long h = strtol(end + 1, &end, 10);
+    if (*end != '\0' || w < 16 || h < 16 || w > 8192 || h > 8192) return false;
+    *width = (int)w;
+    *height = (int)h;
+    return true;
 }

@@ -1,6 +1,7 @@
 // Models: stateless objects assembled from fixed lists of boxes. Each draws its
 // object at a given point with the animation angles the caller passes, and
-// leaves the matrix stack as it found it.
+// leaves the matrix stack as it found it. Part of the core: plain GL 1.1, the
+// same on every platform.
 #pragma once
 
 void drawColorCross(float x, float y, float z);

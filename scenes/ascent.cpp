@@ -5,7 +5,7 @@
 #include "scenes.h"
 #include "kit.h"
 #include "models.h"
-#include <GL/freeglut.h>
+#include "shell.h"
 #include <GL/glu.h>
 #include <cmath>
 
@@ -128,5 +128,5 @@ void drawAscentScene(int sceneTime)
         drawVillageWalk(t);
 
     // 12. Present.
-    glutSwapBuffers();
+    presentFrame();
 }

@@ -5,7 +5,7 @@
 #include "scenes.h"
 #include "kit.h"
 #include "models.h"
-#include <GL/freeglut.h>
+#include "shell.h"
 #include <GL/glu.h>
 #include <cmath>
 #include <initializer_list>
@@ -148,5 +148,5 @@ void drawCorridorScene(int sceneTime)
             drawPanelPass(sceneTime, square, s);
 
     // 13. Present.
-    glutSwapBuffers();
+    presentFrame();
 }

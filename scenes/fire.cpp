@@ -3,7 +3,7 @@
 // random heat enters at the bottom, rises and spreads while it fades.
 #include "scenes.h"
 #include "kit.h"
-#include <GL/freeglut.h>
+#include "shell.h"
 #include <GL/glu.h>
 
 float        fireHeat[fireSize][fireSize][fireSize];    // [layer][row][column], heat 0..1, cold at start
@@ -130,5 +130,5 @@ void drawFireScene(int sceneTime)
     glEnable(GL_DEPTH_TEST);
 
     // 8. Present.
-    glutSwapBuffers();
+    presentFrame();
 }

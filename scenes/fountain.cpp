@@ -3,7 +3,7 @@
 // shrink, over blue bands; the camera circles the spray.
 #include "scenes.h"
 #include "kit.h"
-#include <GL/freeglut.h>
+#include "shell.h"
 #include <GL/glu.h>
 
 Particle particles[particleCount]; // the ring; each step overwrites the four oldest records
@@ -132,5 +132,5 @@ void drawFountainScene(int sceneTime)
     }
 
     // 6. Present.
-    glutSwapBuffers();
+    presentFrame();
 }

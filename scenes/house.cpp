@@ -4,7 +4,7 @@
 #include "scenes.h"
 #include "models.h"
 #include "kit.h"
-#include <GL/freeglut.h>
+#include "shell.h"
 #include <GL/glu.h>
 #include <cmath>
 
@@ -79,5 +79,5 @@ void drawHouseScene(int sceneTime)
     drawTerracedHill(-15, 0, -40, 1, 1, 1);
 
     // 8. Present.
-    glutSwapBuffers();
+    presentFrame();
 }

@@ -4,7 +4,7 @@
 #include "scenes.h"
 #include "models.h"
 #include "kit.h"
-#include <GL/freeglut.h>
+#include "shell.h"
 #include <GL/glu.h>
 #include <cmath>
 
@@ -69,5 +69,5 @@ void drawLatticeScene(int sceneTime)
         drawGlyph(c.x, c.y, 0, 0.5f, 0.5f, 0.5f, c.ch);
 
     // 7. Present.
-    glutSwapBuffers();
+    presentFrame();
 }

@@ -4,7 +4,7 @@
 #include "scenes.h"
 #include "models.h"
 #include "kit.h"
-#include <GL/freeglut.h>
+#include "shell.h"
 #include <GL/glu.h>
 #include <cmath>
 
@@ -79,5 +79,5 @@ void drawRoadScene(int sceneTime)
     drawTerracedHill(-40, 0, -15, 1, 1, 1);
 
     // 10. Present.
-    glutSwapBuffers();
+    presentFrame();
 }

@@ -1,5 +1,6 @@
 // The nine timed scenes. Each draws one complete frame from the milliseconds
-// since it began (sceneTime), buffer swap included.
+// since it began (sceneTime) and presents it (presentFrame, shell.h). Part of
+// the core: plain GL 1.1 and GLU, the same on every platform.
 #pragma once
 
 void drawTrailsScene(int sceneTime);    // Lissajous cube trails, fade from white

@@ -5,7 +5,7 @@
 #include "scenes.h"
 #include "models.h"
 #include "kit.h"
-#include <GL/freeglut.h>
+#include "shell.h"
 #include <GL/glu.h>
 #include <cmath>
 
@@ -64,5 +64,5 @@ void drawTitleScene(int sceneTime)
         drawGlyph((float)(2 * k - (length - 1)), 0, 0, 0.5f, 0.5f, 0.5f, titleText[k]);
 
     // 7. Present.
-    glutSwapBuffers();
+    presentFrame();
 }

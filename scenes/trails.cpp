@@ -4,7 +4,7 @@
 // function of sceneTime.
 #include "scenes.h"
 #include "kit.h"
-#include <GL/freeglut.h>
+#include "shell.h"
 #include <GL/glu.h>
 #include <cmath>
 
@@ -87,5 +87,5 @@ void drawTrailsScene(int sceneTime)
     }
 
     // 7. Present.
-    glutSwapBuffers();
+    presentFrame();
 }

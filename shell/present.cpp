@@ -1,12 +1,11 @@
 // The present step: what happens to a finished frame between the scene's last
-// call and the real buffer swap. Sharp, the bars around the picture are cleared
-// black; retro, the 640 x 480 picture drawn at the bottom-left corner is
-// enlarged by a whole factor, nearest-neighbour, into the middle of the output.
+// call and the platform's swap, the same on every platform. Sharp, the bars
+// around the picture are cleared black; retro, the 640 x 480 picture drawn at
+// the bottom-left corner is enlarged by a whole factor, nearest-neighbour, into
+// the middle of the output.
 #include "shell.h"
 #include "kit.h"
-#include <GL/freeglut.h>
-
-void (*beforeSwap)() = nullptr; // the tools' read-back hook: sees exactly what is swapped
+#include <GL/gl.h>
 
 static GLuint retroTexture;     // 1024 x 512, the 640 x 480 picture copied into its corner
 static const int retroTextureWidth = 1024, retroTextureHeight = 512; // powers of two, as GL 1.1 wants
@@ -76,12 +75,8 @@ void presentPicture()
     else clearBars();
 }
 
-// Linked with -Wl,--wrap=glutSwapBuffers, so the scenes' own swap passes here.
-extern "C" void __real_glutSwapBuffers();
-
-extern "C" void __wrap_glutSwapBuffers()
+void presentFrame()
 {
     presentPicture();
-    if (beforeSwap) beforeSwap();
-    __real_glutSwapBuffers();
+    swapPicture();
 }

@@ -1,10 +1,9 @@
-// The scene sequencer: the display callback. It ties the pictures to the music
-// by moving through the scene table as the module's order number passes each
-// row's end order. The audio stream is the master clock.
+// The scene sequencer: it ties the pictures to the music by moving through the
+// scene table as the module's order number passes each row's end order. The
+// audio stream is the master clock; each platform's display callback runs it.
 #include "shell.h"
 #include "scenes.h"
-#include "player.h"
-#include <GL/freeglut.h>
+#include <cstdint>
 
 const SceneEntry sceneTable[10] = {
     {drawTrailsScene,       4}, // orders  0- 3: Lissajous cube trails, fade from white
@@ -16,11 +15,11 @@ const SceneEntry sceneTable[10] = {
     {drawFireScene,        28}, // orders 24-27: voxel fire
     {drawCorridorScene,    32}, // orders 28-31: torch-lit corridor
     {drawAscentScene,      38}, // orders 32-37: the climb into space, fade to black
-    {stopMusicAndExitScene, 0}, // order 38: the end (never compared)
+    {stopMusicAndExitScene, UINT32_MAX}, // order 38: the way out; no order reaches its end, so the table ends here
 };
 
 int currentScene   = 0; // index of the running row
-int sceneStartTime = 0; // ms of GLUT elapsed time at which the running row began
+int sceneStartTime = 0; // clock ms at which the running row began
 
 // The table never moves backwards: if the module wraps before a row's end order,
 // that scene simply goes on. An order far ahead moves one row per frame.
@@ -37,14 +36,7 @@ void runSequencer(const SceneEntry *table, uint32_t position, int (*readClock)()
     table[currentScene].draw(sceneTime);
 }
 
-static int glutClock()
+void stopMusicAndExitScene(int)
 {
-    return glutGet(GLUT_ELAPSED_TIME);
-}
-
-void onDisplay()
-{
-    if (quitRequested)
-        stopMusicAndExit();
-    runSequencer(sceneTable, playerGetPosition(), glutClock);
+    stopMusicAndExit();
 }

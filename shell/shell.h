@@ -1,5 +1,7 @@
-// The demo shell: start-up, the GLUT callbacks, the music and the scene
-// sequencer that picks the running scene from the module's play position.
+// The shell's shared part, the same for every platform: the scene sequencer and
+// its table, the replay rule of the frame tools, the reset, the reshape and the
+// present step. It calls no platform: what it needs of one is the short list at
+// the end, which desktop/, web/ and the bench's stand-ins each define.
 #pragma once
 #include <cstdint>
 
@@ -12,47 +14,28 @@ struct SceneEntry {
 
 extern const SceneEntry sceneTable[10];
 extern int currentScene;    // running row, 0..9, only ever moves forward by one
-extern int sceneStartTime;  // GLUT elapsed milliseconds at which the running row began
+extern int sceneStartTime;  // clock milliseconds at which the running row began
 
-// One pass of the sequencer over a table with the player position and the
-// clock handed in: advances at most one row, then draws the running row's frame.
+// One pass of the sequencer, the platform's display callback: with the player
+// position and the clock handed in, advances at most one row, then draws the
+// running row's frame.
 void runSequencer(const SceneEntry *table, uint32_t position, int (*readClock)());
-void onDisplay();
-void resetDemo(); // every scene's state, the sequencer's and the generator's as at process start
 // The scene of table row scene drawn at sceneTime time, the same picture every
-// time: replayed from 0 in steps of 1000/fps ms; beforeLastFrame runs just
-// before the frame asked for is drawn.
+// time: replayed from a fresh start in steps of 1000/fps ms; beforeLastFrame
+// runs just before the frame asked for is drawn.
 void replayScene(int scene, int time, int fps, void (*beforeLastFrame)());
+void resetDemo(); // every scene's state, the sequencer's and the generator's as at process start
 void onReshape(int width, int height); // viewport and the projection every scene but the last relies on
 extern bool retroPicture;  // scenes draw at 640 x 480 in the corner, enlarged by a whole factor at the swap
 
-// The present step, run at every swap (the demo and the tools link with
-// glutSwapBuffers wrapped): black bars, or the retro enlargement. Then beforeSwap,
-// where the tools read the finished frame back; null in the demo.
-void presentPicture();
+// The last call of every frame: the present step (black bars, or the retro
+// enlargement), then the platform's swap.
+void presentFrame();
+void presentPicture();                               // the present step alone
 int  retroFactor(int outputWidth, int outputHeight); // the largest whole enlargement of 640 x 480, at least 1
-extern void (*beforeSwap)();
 
-void stopMusicAndExit();
 void stopMusicAndExitScene(int sceneTime);   // row 9 of the table: ignores sceneTime
-void failAndExit(const char *message);       // one line on stderr, game mode left, exit code 1
 
-extern volatile int quitRequested;           // set by SIGINT/SIGTERM, acted on by the next callback
-
-// The command line the demo takes (what glutInit leaves of it). --help and
-// --version print and exit 0; anything it does not know gives one line and exit 2.
-enum ScreenChoice { screenGameMode, screenWindow, screenFullScreen };
-struct DemoOptions {
-    ScreenChoice screen = screenGameMode;
-    int  windowWidth = 0, windowHeight = 0; // --window WxH; 0: the largest whole multiple that fits
-    bool retro = false;
-    int  startScene = 0;                    // table row the demo starts at
-};
-DemoOptions parseDemoOptions(int argc, char **argv);
-bool parseSize(const char *text, int *width, int *height); // "WxH", each side 16 to 8192
-const char *demoVersion();
-
-// Swap interval 1 through GLX once a context exists; returns the extension that
-// took it, or null where the driver offers none (frames then come unpaced).
-const char *requestSwapInterval();
-bool hasExtension(const char *list, const char *name); // whole names in a space-separated list
+// --- what each platform defines ---------------------------------------------------
+void swapPicture();          // shows the finished frame: the buffer swap, or what stands for it
+void stopMusicAndExit();     // the single way out: the music stopped, then the process or the page ended

@@ -1,6 +1,7 @@
 // The offline capture: what ffprobe finds in a short capture, the same frames
-// every time, the scene changing on the frame where the order changes, other
-// sizes, and one clear line for each way it can fail.
+// every time, the scene changing on the frame where the order changes, exact
+// fractional rates, other sizes, and one clear line for each way it can fail,
+// with the file it would replace left as it was.
 #include "demo_run.h"
 #include "player.h"
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include <sys/stat.h>
 
 namespace {
 
@@ -72,20 +74,104 @@ TEST(Capture, ChangesSceneOnTheFrameWhereTheOrderChanges)
     std::system(("rm -rf " + folder).c_str());
 }
 
-TEST(Capture, SaysWhatIsWrongAndExitsWithOne)
+// Every failure says one line, exits with 1 and leaves the file it would have
+// replaced byte for byte, with no temporary file beside it.
+TEST(Capture, SaysWhatIsWrongExitsWithOneAndKeepsTheOldFile)
 {
-    const std::string dir = scratchFolder(), out = " --until 1 --out " + dir + "/x.mp4", fontOnly = dir + "/font-only";
-    const struct { std::string arguments, env, says; } failures[] = {
-        {out, "PATH=/nonexistent", "ffmpeg not found"},
-        {"--out /nonexistent/dir/demo.mp4 --until 1", "", "/nonexistent/dir/demo.mp4: cannot write"},
-        {out + " --data " + fontOnly, "", fontOnly + "/zap_wave.it: cannot open"},
+    const std::string dir = scratchFolder(), keep = dir + "/keep", video = keep + "/old.mp4",
+                      fontOnly = dir + "/font-only", oldBytes = "the user's own video\n";
+    const struct { std::string arguments, env, says, old; } failures[] = {
+        {"--out " + video, "PATH=/nonexistent", "ffmpeg not found", video},
+        {"--out " + video + " --data " + fontOnly, "", fontOnly + "/zap_wave.it: cannot open", video},
+        // ffmpeg knows no container for .xyz: it fails once the frames come.
+        {"--out " + keep + "/old.xyz", "", "ffmpeg failed: " + keep + "/old.xyz", keep + "/old.xyz"},
+        {"--out /nonexistent/dir/demo.mp4", "", "/nonexistent/dir/demo.mp4: cannot write", ""},
     };
-    std::system(("mkdir " + fontOnly + " && ln -s " BUILD_DIR "/fontpre.tga " + fontOnly).c_str());
+    std::system(("mkdir " + keep + " " + fontOnly + " && ln -s " BUILD_DIR "/fontpre.tga " + fontOnly).c_str());
     for (const auto &f : failures) {
-        std::string text = capture(f.arguments, f.env);
+        if (!f.old.empty()) writeFile(f.old, oldBytes);
+        std::string text = capture(f.arguments + " --fps 5 --until 0.4", f.env);
         EXPECT_NE(text.find(f.says), std::string::npos) << text;
         EXPECT_NE(text.find("exit 1"), std::string::npos) << text;
+        if (f.old.empty()) continue;
+        EXPECT_EQ(readFile(f.old), oldBytes) << f.arguments;
+        EXPECT_EQ(commandOutput("ls -A " + keep), f.old.substr(keep.size() + 1) + "\n") << f.arguments;
+        std::remove(f.old.c_str());
     }
+    std::system(("rm -rf " + dir).c_str());
+}
+
+// Stopped while ffmpeg is writing, it takes the half-written video with it.
+// (A background job starts with SIGINT ignored; env gives it back, as a
+// terminal's Ctrl-C would find it.)
+TEST(Capture, InterruptedLeavesTheOldFileAndNoTemporaryOne)
+{
+    const std::string dir = scratchFolder(), video = dir + "/old.mp4", oldBytes = "the user's own video\n";
+    for (const char *signal : {"INT", "TERM"}) {
+        writeFile(video, oldBytes);
+        std::string text = commandOutput(
+            "cd " BUILD_DIR " && { env --default-signal=INT ./cubic-harmony-capture --fps 10 --until 60 --out " + video + " 2>/dev/null & p=$!; "
+            "for i in $(seq 300); do find " + dir + " -name '.old.mp4.partial-*' -size +0 | grep -q . && break; "
+            "sleep 0.05; done; ls -A " + dir + " | grep -c partial; kill -" + signal + " $p; wait $p 2>/dev/null; echo \"exit $?\"; }");
+        EXPECT_EQ(text, std::string("1\nexit ") + (signal[0] == 'I' ? "130" : "143") + "\n") << "killed mid-way by the signal";
+        EXPECT_EQ(readFile(video), oldBytes) << signal;
+        EXPECT_EQ(commandOutput("ls -A " + dir), "old.mp4\n") << signal;
+    }
+    std::system(("rm -rf " + dir).c_str());
+}
+
+// Frame k stands at exactly k * D / N seconds: a short capture holds the frames
+// that begin before --until, and ffmpeg is told the fraction itself. The video
+// replaces the old file and keeps its permissions.
+TEST(Capture, ReadsTheRateAsAnExactFractionAndReplacesTheOldFile)
+{
+    const struct { const char *fps, *until, *rate; int frames; } cases[] = {
+        {"30000/1001", "0.2",  "30000/1001", 5},
+        {"29.97",      "0.2",  "30000/1001", 5}, // what NTSC video means by it
+        {"2997/100",   "0.2",  "2997/100",   5},
+        {"12.5",       "0.2",  "25/2",       2},
+        {"100",        "0.29", "100/1",      29}, // 0.29 * 100 is below 29 in floating point
+    };
+    const std::string dir = scratchFolder(), video = dir + "/v.mp4";
+    for (const auto &c : cases) {
+        writeFile(video, "the user's own video\n");
+        chmod(video.c_str(), 0640);
+        std::string log = capture(std::string("--fps ") + c.fps + " --until " + c.until + " --out " + video);
+        ASSERT_NE(log.find("exit 0"), std::string::npos) << log;
+        EXPECT_EQ(commandOutput("ffprobe -v error -count_frames -select_streams v -show_entries "
+                                "stream=r_frame_rate,nb_read_frames -of csv=p=0 " + video),
+                  c.rate + std::string(",") + std::to_string(c.frames) + "\n") << c.fps;
+        struct stat st;
+        ASSERT_EQ(stat(video.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0640u);
+        EXPECT_EQ(commandOutput("ls -A " + dir), "v.mp4\n");
+    }
+    std::system(("rm -rf " + dir).c_str());
+}
+
+// A rate or a length it cannot honour is refused before anything is written.
+TEST(Capture, RefusesWhatItCannotHonourInOneLineWithExitTwo)
+{
+    const struct { const char *option, *value; } refused[] = {
+        {"--fps", "0"}, {"--fps", "0.5"}, {"--fps", "241"}, {"--fps", "240.5"}, {"--fps", "-30"},
+        {"--fps", "+30"}, {"--fps", " 30"}, {"--fps", "1e2"}, {"--fps", "abc"}, {"--fps", ""},
+        {"--fps", "30/"}, {"--fps", "/1001"}, {"--fps", "1/0"}, {"--fps", "30/-1"},
+        {"--fps", "29.97.1"}, {"--fps", "30000/1001x"},
+        {"--fps", "29.9700299"},         // more places than it reads
+        {"--fps", "2000003/1000003"},    // a denominator too fine for exact frame times
+        {"--fps", "99999999999999999999"},
+        {"--until", "0.0001"}, {"--until", "901"}, {"--until", "1/0"},
+        {"--until", "0.5"},              // shorter than one frame at --fps 1
+    };
+    const std::string dir = scratchFolder();
+    for (const auto &r : refused) {
+        std::string text = capture(std::string("--fps 1 ") + r.option + " '" + r.value + "' --out " + dir + "/v.mp4");
+        std::string says = text.substr(0, text.find("exit "));
+        EXPECT_EQ(says.rfind(std::string("cubic-harmony-capture: ") + r.option, 0), 0u) << says;
+        EXPECT_EQ(std::count(says.begin(), says.end(), '\n'), 1) << says;
+        EXPECT_NE(text.find("exit 2"), std::string::npos) << r.option << " '" << r.value << "': " << text;
+    }
+    EXPECT_EQ(commandOutput("ls -A " + dir), "");
     std::system(("rm -rf " + dir).c_str());
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <chrono>
 #include <csignal>
+#include <sys/stat.h>
 #include <thread>
 
 using std::this_thread::sleep_for;
@@ -46,11 +47,14 @@ INSTANTIATE_TEST_SUITE_P(Demo, Ends, ::testing::ValuesIn(endings),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // A module of 40 one-row orders at the fastest tempo reaches order 38 within
-// half a second: the demo walks through every scene and ends by itself.
+// half a second: the demo walks through every scene and ends by itself. Its
+// two files lie in a folder --data names, none in the working directory.
 TEST(Demo, EndsByItselfWhenTheMusicReachesOrder38)
 {
-    Demo demo({{}, {}, "", true, false});
-    makeFastModule(demo.dir + "/zap_wave.it", 40, 1, 255);
+    Demo demo({{"--data", "files"}, {}, "", false, false});
+    mkdir((demo.dir + "/files").c_str(), 0755);
+    writeFile(demo.dir + "/files/fontpre.tga", readFile(BUILD_DIR "/fontpre.tga"));
+    makeFastModule(demo.dir + "/files/zap_wave.it", 40, 1, 255);
     demo.start();
     EXPECT_EQ(demo.waitForExit(15000), 0) << demo.errors();
 }

@@ -1,14 +1,17 @@
 // The soundtrack: the zap_wave.it the build compiled from assets/music, heard
 // through the player layer as the demo hears it and read from its own sample
-// data; and make-module run on copies of the score with one line broken.
+// data; the position handed to the sequencer; and make-module run on copies of
+// the score with one line broken.
 #include "demo_run.h"
 #include "player.h"
 #include <gtest/gtest.h>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <sys/wait.h>
 
 namespace {
@@ -36,7 +39,7 @@ const Rendering &rendering()
     static Rendering r;
     if (!r.orderStart.empty()) return r;
     r.orderStart.push_back(0);
-    if (!playerLoadModule(0, modulePath, 0, 0, playerRamping | playerLooping | playerNoteReset)) {
+    if (!playerLoadModule(0, modulePath, 0, 0, playerRamping | playerLooping)) {
         ADD_FAILURE() << playerError();
         return r;
     }
@@ -237,3 +240,54 @@ const ScoreEdit scoreEdits[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Tools, MakeModule, ::testing::ValuesIn(scoreEdits),
                          [](const auto &info) { return std::string(info.param.what); });
+
+// ---- the position handed to the sequencer ---------------------------------------
+
+// The clock rule with the clock handed in: the newest stamp whose moment has
+// come, and before that the position already released.
+TEST(HeardPosition, IsTheNewestStampDueByNow)
+{
+    const PositionStamp stamps[] = {{4, 1000}, {5, 2000}, {5 | 1 << 16, 2500}, {6, 4000}};
+    const struct { int count; int64_t now; uint32_t heard; } cases[] = {
+        {0, 9999, 77},              // nothing stamped: what was heard before
+        {4, 999, 77},               // all still on their way
+        {4, 1000, 4},               // due at this very moment
+        {4, 2499, 5},               // between two stamps: the older one
+        {4, 3999, 5 | 1 << 16},
+        {4, 100000, 6},             // long past: the newest
+        {2, 100000, 5},             // only what the audio thread has written counts
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(releasedPosition(stamps, c.count, c.now, 77), c.heard) << c.count << " stamps at " << c.now;
+}
+
+// Through a device (SDL's dummy driver plays in real time): a jump made before
+// play holds at once, then the orders come in turn as they are heard.
+TEST(HeardPosition, ThroughADeviceStartsAtTheJumpAndMovesOnInTurn)
+{
+    const char *driver = getenv("SDL_AUDIODRIVER");
+    std::string saved = driver ? driver : "";
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    std::string dir = scratchFolder();
+    makeFastModule(dir + "/fast.it", 6, 6, 250); // one-row orders of 60 ms
+    ASSERT_NE(playerInit(-1, 44100), 0) << playerError();
+    ASSERT_NE(playerLoadModule(0, (dir + "/fast.it").c_str(), 0, 0, playerRamping), 0) << playerError();
+    EXPECT_EQ(playerGetPosition(), 0u);
+    ASSERT_NE(playerSetOrder(2), 0);
+    EXPECT_EQ(playerGetPosition(), 2u) << "nothing is on its way before play";
+    playerPlay();
+    std::vector<uint32_t> heard = {2};
+    for (int waited = 0; waited < 5000 && heard.back() < 5; waited++) {
+        uint32_t order = playerGetPosition() & 0xFFFF;
+        if (order != heard.back()) heard.push_back(order);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    playerStop();
+    playerFreeModule();
+    playerShutdown();
+    if (driver) setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else unsetenv("SDL_AUDIODRIVER");
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(heard.back(), 5u) << "the last order was never heard";
+    for (size_t i = 1; i < heard.size(); i++) EXPECT_GT(heard[i], heard[i - 1]) << "heard out of turn";
+}

@@ -69,3 +69,11 @@ TEST_F(Sequencer, AnOrderFarAheadMovesOneRowPerFrame)
     currentScene = 1;
     for (int row : {2, 3, 4, 5, 5}) EXPECT_EQ(frame(20).row, row) << "row 5 ends at order 24";
 }
+
+// Row 9 is the way out: whatever order follows, a table whose last scene
+// returns (as the tools' do) stays on it and never reads past its end.
+TEST_F(Sequencer, TheLastRowIsNeverLeft)
+{
+    currentScene = 9;
+    for (uint32_t order : {38u, 65535u, 0u}) EXPECT_EQ(frame(order).row, 9) << "order " << order;
+}

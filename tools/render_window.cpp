@@ -1,5 +1,5 @@
-// The picture tools' window. The tools link with glutSwapBuffers wrapped by the
-// demo's present step, so the scenes stay exactly as the demo runs them.
+// The picture tools' window. The scenes end their frames through the demo's own
+// present step and the desktop's swap, so they run exactly as in the demo.
 #include "render_window.h"
 #include "shell.h"
 #include "kit.h"

@@ -1,6 +1,6 @@
 // The picture tools' window: a plain window of the output size with the demo's
 // start-up state. Every frame passes the demo's own present step before its
-// swap, and the beforeSwap hook (shell.h) sees it just after that.
+// swap, and the beforeSwap hook (desktop.h) sees it just after that.
 #pragma once
 
 extern int renderWidth, renderHeight; // the output in pixels, 640 x 480 unless the tool is told otherwise

@@ -7,8 +7,6 @@
 #include <emscripten.h>
 #include <cstdio>
 
-volatile int quitRequested = 0; // no signals reach a page; the sequencer still reads it
-
 EM_JS(void, pageProblem, (const char *sentence), { window.cubicPage.problem(UTF8ToString(sentence)); });
 
 void stopMusicAndExit()
@@ -17,11 +15,6 @@ void stopMusicAndExit()
     playerFreeModule();
     playerShutdown();
     showEndScreen();
-}
-
-void stopMusicAndExitScene(int)
-{
-    stopMusicAndExit();
 }
 
 void failAndExit(const char *message)

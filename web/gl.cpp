@@ -8,14 +8,19 @@
 // (projection and modelview stacks); gluLookAt, gluPerspective; glShadeModel
 // (always flat); glEnable/glDisable of GL_DEPTH_TEST, GL_SCISSOR_TEST,
 // GL_BLEND, GL_CULL_FACE; glBlendFunc, glScissor, glViewport, glClearColor,
-// glClear. Not supported: other primitives, textures, lighting, fog, alpha
-// from the caller (every colour has alpha 1, as glColor3f gives).
+// glClear. For the present step's retro enlargement: one texture (whatever
+// name it is given), nearest filtering and the replace mode whatever is asked,
+// filled by glTexImage2D and glCopyTexSubImage2D; GL_TEXTURE_2D, glTexCoord2f,
+// glVertex2i, glOrtho; one level of glPushAttrib/glPopAttrib, which saves all
+// the state the layer keeps. Not supported: other primitives, lighting, fog,
+// alpha from the caller (every colour has alpha 1, as glColor3f gives).
 // Differences from GL: a quad takes the colour current at its last vertex for
 // all four corners (GL's flat shading picks that vertex too); colours are kept
 // as 8 bits; quads are cut at the near plane and back faces dropped here, not
 // by WebGL; stack overflow and underflow, and glBegin of anything but quads,
 // are ignored and counted in webGlErrors instead of going to glGetError.
 #include "web.h"
+#include "shell.h"
 #include <GLES2/gl2.h>
 #include <webgl/webgl1.h>
 #include <cmath>
@@ -27,10 +32,21 @@
 enum { glQuads = 0x0007, glModelview = 0x1700, glProjection = 0x1701 };
 
 struct Matrix { float m[16]; };             // column-major, as GL keeps it
-struct Vertex { float x, y, z, w; uint8_t rgba[4]; }; // clip-space position, colour as 8-bit
+struct Vertex { float x, y, z, w; uint8_t rgba[4]; float u, v; }; // clip-space position, colour as 8-bit, texture position
 
 static const int stackDepth = 32;           // per matrix stack; GL promises 32 and 2
 static const int maxVertices = 6 * 16384;   // two triangles per quad; full means flush
+
+// What glPushAttrib saves and glPopAttrib puts back.
+struct GlAttributes {
+    int      mode;                          // 0 modelview, 1 projection
+    uint8_t  color[4];
+    unsigned enabled;
+    bool     textured;                      // GL_TEXTURE_2D
+    GLenum   blend[2];
+    GLint    scissor[4], viewport[4];
+    float    clearColor[4];
+};
 
 struct GlLayer {
     Matrix  stacks[2][stackDepth];          // [0] modelview, [1] projection
@@ -48,7 +64,13 @@ struct GlLayer {
     GLenum  blend[2];                       // the last glBlendFunc, for leaving quiet
     GLint   scissor[4], viewport[4];        // the last boxes, likewise
     float   clearColor[4];
-    GLuint  program, buffer;
+    bool    textured;                       // GL_TEXTURE_2D: quads show the texture, not their colour
+    float   texCoord[2];                    // the last glTexCoord2f
+    GLsizei textureWidth, textureHeight;    // of the one texture; 0 before glTexImage2D
+    GlAttributes saved;                     // by glPushAttrib
+    bool    pushed;
+    GLuint  program, buffer, texture;
+    GLint   texturedUniform;
 };
 static GlLayer gl;
 static Vertex vertices[maxVertices];        // the batch, reused every frame
@@ -93,6 +115,15 @@ static void multiplyTop(const Matrix &b)
 }
 
 extern "C" void glMatrixMode(GLenum mode)   { gl.mode = mode == glProjection ? 1 : 0; }
+extern "C" void glOrtho(double left, double right, double bottom, double top_, double zNear, double zFar)
+{
+    Matrix o = {{(float)(2 / (right - left)), 0, 0, 0,
+                 0, (float)(2 / (top_ - bottom)), 0, 0,
+                 0, 0, (float)(-2 / (zFar - zNear)), 0,
+                 (float)(-(right + left) / (right - left)), (float)(-(top_ + bottom) / (top_ - bottom)),
+                 (float)(-(zFar + zNear) / (zFar - zNear)), 1}};
+    multiplyTop(o);
+}
 extern "C" void glLoadIdentity()            { top() = identity; gl.mvpValid = false; }
 
 extern "C" void glPushMatrix()
@@ -249,7 +280,8 @@ static void emitQuad(const Vertex quad[4])
         if ((da >= 0) != (db >= 0)) {
             float f = da / (da - db);
             kept[count++] = {a.x + f * (b.x - a.x), a.y + f * (b.y - a.y),
-                             a.z + f * (b.z - a.z), a.w + f * (b.w - a.w), {0, 0, 0, 0}};
+                             a.z + f * (b.z - a.z), a.w + f * (b.w - a.w), {0, 0, 0, 0},
+                             a.u + f * (b.u - a.u), a.v + f * (b.v - a.v)};
         }
     }
     for (int i = 2; i < count; i++) emitTriangle(kept[0], kept[i - 1], kept[i]);
@@ -268,18 +300,25 @@ extern "C" void glVertex3f(float x, float y, float z)
     v.y = m[1] * x + m[5] * y + m[9]  * z + m[13];
     v.z = m[2] * x + m[6] * y + m[10] * z + m[14];
     v.w = m[3] * x + m[7] * y + m[11] * z + m[15];
+    v.u = gl.texCoord[0];
+    v.v = gl.texCoord[1];
     if (++gl.corner < 4) return;
     gl.corner = 0;
     emitQuad(gl.quad);
 }
+extern "C" void glTexCoord2f(float u, float v) { gl.texCoord[0] = u; gl.texCoord[1] = v; }
+extern "C" void glVertex2i(GLint x, GLint y) { glVertex3f((float)x, (float)y, 0); }
+
 // --- the real WebGL calls --------------------------------------------------------
 
 static const char *vertexShader =
-    "attribute vec4 position; attribute vec3 color; varying vec3 faceColor;\n"
-    "void main() { gl_Position = position; faceColor = color; }\n";
+    "attribute vec4 position; attribute vec3 color; attribute vec2 texturePosition;\n"
+    "varying vec3 faceColor; varying vec2 uv;\n"
+    "void main() { gl_Position = position; faceColor = color; uv = texturePosition; }\n";
 static const char *fragmentShader =
-    "precision highp float; varying vec3 faceColor;\n"
-    "void main() { gl_FragColor = vec4(faceColor, 1.0); }\n";
+    "precision highp float; varying vec3 faceColor; varying vec2 uv;\n"
+    "uniform sampler2D picture; uniform bool textured;\n"
+    "void main() { gl_FragColor = textured ? vec4(texture2D(picture, uv).rgb, 1.0) : vec4(faceColor, 1.0); }\n";
 
 static GLuint compile(GLenum type, const char *source)
 {
@@ -300,17 +339,21 @@ bool webGlStart()
     emscripten_glAttachShader(gl.program, compile(GL_FRAGMENT_SHADER, fragmentShader));
     emscripten_glBindAttribLocation(gl.program, 0, "position");
     emscripten_glBindAttribLocation(gl.program, 1, "color");
+    emscripten_glBindAttribLocation(gl.program, 2, "texturePosition");
     emscripten_glLinkProgram(gl.program);
     GLint linked = 0;
     emscripten_glGetProgramiv(gl.program, GL_LINK_STATUS, &linked);
     if (!linked) return false;
     emscripten_glUseProgram(gl.program);
+    gl.texturedUniform = emscripten_glGetUniformLocation(gl.program, "textured");
     emscripten_glGenBuffers(1, &gl.buffer);
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.buffer);
     emscripten_glEnableVertexAttribArray(0);
     emscripten_glEnableVertexAttribArray(1);
     emscripten_glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void *)0);
+    emscripten_glEnableVertexAttribArray(2);
     emscripten_glVertexAttribPointer(1, 3, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex), (void *)(4 * sizeof(float)));
+    emscripten_glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void *)(4 * sizeof(float) + 4));
     return true;
 }
 
@@ -319,6 +362,7 @@ void webGlFlush()
     if (gl.count == 0) return;
     if (gl.quiet) { gl.count = 0; return; }
     emscripten_glBufferData(GL_ARRAY_BUFFER, gl.count * sizeof(Vertex), vertices, GL_STREAM_DRAW);
+    emscripten_glUniform1i(gl.texturedUniform, gl.textured);
     emscripten_glDrawArrays(GL_TRIANGLES, 0, gl.count);
     webGlDrawCalls++;
     webGlVertices += gl.count;
@@ -336,6 +380,11 @@ void webGlFinish()
 // every frame, mostly to what it already is.
 static void setCapability(GLenum cap, bool on)
 {
+    if (cap == GL_TEXTURE_2D) { // the layer's own switch: WebGL has no such capability
+        if (gl.textured != on) webGlFlush();
+        gl.textured = on;
+        return;
+    }
     unsigned bit = capabilityBit(cap);
     if (!bit || ((gl.enabled & bit) != 0) == on) return;
     webGlFlush();
@@ -344,6 +393,8 @@ static void setCapability(GLenum cap, bool on)
     if (on) emscripten_glEnable(cap);
     else    emscripten_glDisable(cap);
 }
+
+static void sendState();
 
 // Quiet frames run the scene code, and so its simulations, and the layer's own
 // work without drawing:
@@ -354,7 +405,13 @@ void webGlQuiet(bool quiet)
     if (gl.quiet == quiet) return;
     webGlFlush();
     gl.quiet = quiet;
-    if (quiet) return;
+    if (!quiet) sendState();
+}
+
+// WebGL is handed the state the layer keeps: after quiet frames, and after
+// glPopAttrib.
+static void sendState()
+{
     for (unsigned i = 0; i < sizeof capabilities / sizeof capabilities[0]; i++) {
         if (gl.enabled & 1u << i) emscripten_glEnable(capabilities[i]);
         else                      emscripten_glDisable(capabilities[i]);
@@ -363,6 +420,77 @@ void webGlQuiet(bool quiet)
     emscripten_glScissor(gl.scissor[0], gl.scissor[1], gl.scissor[2], gl.scissor[3]);
     emscripten_glViewport(gl.viewport[0], gl.viewport[1], gl.viewport[2], gl.viewport[3]);
     emscripten_glClearColor(gl.clearColor[0], gl.clearColor[1], gl.clearColor[2], gl.clearColor[3]);
+}
+
+// The present step saves everything before it enlarges the picture, and puts
+// it back after; one level is all it needs.
+extern "C" void glPushAttrib(GLbitfield)
+{
+    if (gl.pushed) { webGlErrors++; return; }
+    gl.pushed = true;
+    gl.saved = {gl.mode, {gl.color[0], gl.color[1], gl.color[2], gl.color[3]}, gl.enabled, gl.textured,
+                {gl.blend[0], gl.blend[1]}, {gl.scissor[0], gl.scissor[1], gl.scissor[2], gl.scissor[3]},
+                {gl.viewport[0], gl.viewport[1], gl.viewport[2], gl.viewport[3]},
+                {gl.clearColor[0], gl.clearColor[1], gl.clearColor[2], gl.clearColor[3]}};
+}
+
+extern "C" void glPopAttrib()
+{
+    if (!gl.pushed) { webGlErrors++; return; }
+    webGlFlush();
+    gl.pushed = false;
+    const GlAttributes &a = gl.saved;
+    gl.mode = a.mode;
+    memcpy(gl.color, a.color, sizeof gl.color);
+    gl.enabled = a.enabled;
+    gl.textured = a.textured;
+    memcpy(gl.blend, a.blend, sizeof gl.blend);
+    memcpy(gl.scissor, a.scissor, sizeof gl.scissor);
+    memcpy(gl.viewport, a.viewport, sizeof gl.viewport);
+    memcpy(gl.clearColor, a.clearColor, sizeof gl.clearColor);
+    if (!gl.quiet) sendState();
+}
+
+// --- the one texture: the present step's copy of the 640 x 480 picture --------------
+
+static void makeTexture()
+{
+    if (gl.textureWidth == 0) return;
+    emscripten_glGenTextures(1, &gl.texture);
+    emscripten_glBindTexture(GL_TEXTURE_2D, gl.texture);
+    emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, gl.textureWidth, gl.textureHeight, 0, GL_RGB,
+                            GL_UNSIGNED_BYTE, nullptr);
+    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
+
+extern "C" void glGenTextures(GLsizei count, GLuint *names)
+{
+    for (GLsizei i = 0; i < count; i++) names[i] = 1;
+}
+extern "C" void glBindTexture(GLenum, GLuint) {}
+extern "C" void glTexParameteri(GLenum, GLenum, GLint) {}
+extern "C" void glTexEnvi(GLenum, GLenum, GLint) {}
+extern "C" void glReadBuffer(GLenum) {}   // WebGL reads the buffer being drawn
+
+// Only the size is kept: the texture is made to it, RGB, as WebGL wants the
+// format of the pixels and of the texture to agree.
+extern "C" void glTexImage2D(GLenum, GLint, GLint, GLsizei width, GLsizei height, GLint, GLenum, GLenum,
+                             const void *)
+{
+    gl.textureWidth = width;
+    gl.textureHeight = height;
+    makeTexture();
+}
+
+extern "C" void glCopyTexSubImage2D(GLenum, GLint, GLint xOffset, GLint yOffset, GLint x, GLint y,
+                                    GLsizei width, GLsizei height)
+{
+    webGlFlush();
+    if (gl.quiet) return;
+    emscripten_glCopyTexSubImage2D(GL_TEXTURE_2D, 0, xOffset, yOffset, x, y, width, height);
 }
 
 extern "C" void glEnable(GLenum cap)  { setCapability(cap, true); }
@@ -400,4 +528,11 @@ extern "C" void glClear(GLbitfield mask)
 {
     webGlFlush();
     if (!gl.quiet) emscripten_glClear(mask);
+}
+
+// The browser shows the canvas once the frame's callback returns: what is
+// batched must be drawn by then.
+void swapPicture()
+{
+    webGlFlush();
 }

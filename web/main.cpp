@@ -7,7 +7,7 @@
 #include "shell.h"
 #include "player.h"
 #include "scenes.h"
-#include <GL/freeglut.h>
+#include <GL/gl.h>
 #include <emscripten.h>
 #include <emscripten/html5.h>
 #include <cstdio>
@@ -15,6 +15,12 @@
 
 enum PageState { waiting, starting, playing, ended };
 static PageState state = waiting; // starting: music asked for, not heard yet
+static double    clockStart;      // emscripten_get_now() at start-up, ms
+
+static int pageClock()
+{
+    return (int)(emscripten_get_now() - clockStart);
+}
 
 // --- the page's side (index.html) ----------------------------------------------
 
@@ -61,13 +67,13 @@ static void loadFont()
 
 static void startMusic()
 {
-    if (!playerInit(-1, 44100, 0)) {
+    if (!playerInit(-1, 44100)) {
         char message[512];
         snprintf(message, sizeof message, "cannot open the audio output: %s", playerError());
         failAndExit(message);
         return;
     }
-    if (!playerLoadModule(0, "zap_wave.it", 0, 0, playerRamping | playerLooping | playerNoteReset)) {
+    if (!playerLoadModule(0, "zap_wave.it", 0, 0, playerRamping | playerLooping)) {
         char message[512];
         snprintf(message, sizeof message, "zap_wave.it: %s", playerError());
         failAndExit(message);
@@ -106,14 +112,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webMusicFailed()
 static EM_BOOL onAnimationFrame(double, void *)
 {
     if (state == starting && playerHeard()) {
-        sceneStartTime = glutGet(GLUT_ELAPSED_TIME);
+        sceneStartTime = pageClock();
         state = playing;
         pageShow("playing");
         pageReport(currentScene);
     }
     if (state != playing) return EM_TRUE;
     int scene = currentScene;
-    onDisplay();
+    runSequencer(sceneTable, playerGetPosition(), pageClock);
     if (state == playing && currentScene != scene) pageReport(currentScene);
     return EM_TRUE;
 }
@@ -181,12 +187,13 @@ static void drawFrame(int scene, int time, int fps)
 int main()
 {
     // --- initialisation -------------------------------------------------------
-    webClockStart();
+    clockStart = emscripten_get_now();
     bool frameMode = pageNumber("frame");
     if (!openCanvas(frameMode)) {
         failAndExit("this browser cannot draw with WebGL");
         return 0;
     }
+    retroPicture = pageNumber("retro") != 0;
     int width, height;
     emscripten_get_canvas_element_size("#canvas", &width, &height);
     onReshape(width, height);

@@ -32,7 +32,7 @@ static int answer(int result)
     return result;
 }
 
-int playerInit(int, int, int) { return answer(musicCall("init", 0)); }
+int playerInit(int, int) { return answer(musicCall("init", 0)); }
 
 // A file is one the page has already fetched beside itself, by that name.
 int playerLoadModule(int fromMemory, const char *name, int offset, int length, int flags)
@@ -46,8 +46,6 @@ int      playerPlay()            { return musicCall("play", 0); }
 int      playerStop()            { return musicCall("stop", 0); }
 int      playerFreeModule()      { return musicCall("free", 0); }
 int      playerShutdown()        { return musicCall("shutdown", 0); }
-int      playerOrderCount()      { return musicCall("orderCount", 0); }
-int      playerSetOrder(int order) { return answer(musicCall("setOrder", order)); }
 int      playerHeard()           { return musicCall("heard", 0); }
 const char *playerError()        { return lastError; }
 

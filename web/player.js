@@ -5,14 +5,6 @@ import {ChiptuneJsPlayer} from './chiptune3.js'
 
 const itMagic = 'IMPM'
 
-// Entries of an Impulse Tracker order list before its end marker (255).
-function countOrders(bytes) {
-    const listed = bytes[0x20] | bytes[0x21] << 8
-    let count = 0
-    while (count < listed && 0xC0 + count < bytes.length && bytes[0xC0 + count] !== 255) count++
-    return count
-}
-
 // Why these bytes cannot be our module, or '' when they look like one.
 export function moduleProblem(bytes) {
     if (!bytes || bytes.length < 0xC0) return 'the file is too short to be a module'
@@ -29,7 +21,6 @@ const music = {
     reports: [],         // {at, position} from the worklet, oldest first, at = context seconds
     current: 0,          // the position heard: row << 16 | order
     started: false,      // some position has been heard since play
-    orders: 0,
     error: '',
     files: {},           // name -> bytes fetched by the page
     onFailure: null,     // called with a sentence when the worklet cannot play the module
@@ -61,7 +52,6 @@ const music = {
         if (why) return this.fail(why)
         this.bytes = bytes
         this.looping = !!looping
-        this.orders = countOrders(bytes)
         return 1
     },
 
@@ -101,15 +91,8 @@ const music = {
 
     heard() { this.position(); return this.started ? 1 : 0 },
 
-    setOrder(order) {
-        if (!this.player || !this.bytes || order < 0 || order >= this.orders) return this.fail('no such order')
-        this.player.setOrderRow(order, 0)
-        return 1
-    },
-
-    orderCount() { return this.orders },
     stop() { this.playing = false; if (this.player) this.player.stop(); return 1 },
-    free() { this.bytes = null; this.orders = 0; return 1 },
+    free() { this.bytes = null; return 1 },
 
     shutdown() {
         if (this.player) this.player.context.close()

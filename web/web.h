@@ -1,6 +1,7 @@
-// The browser twins of the platform layers: the GL 1.1 layer over WebGL, the
-// GLUT calls the scenes and the sequencer make, and the page's side of
-// start-up, the end screen and the frame mode.
+// The browser platform: the GL 1.1 layer over WebGL, the music over chiptune3
+// (player.h's calls), and the page's side of start-up, the end screen and the
+// frame mode. It defines the calls the shell's shared part asks of a platform
+// (shell.h): swapPicture in gl.cpp, stopMusicAndExit in exit.cpp.
 #pragma once
 
 // GL layer (gl.cpp).
@@ -12,14 +13,11 @@ extern int webGlDrawCalls; // draw calls since the frame counters were last rese
 extern int webGlVertices;  // triangle vertices since then
 extern int webGlErrors;    // misuse ignored: stack overflow or underflow, other primitives
 
-// GLUT (glut.cpp).
-void webClockStart();      // GLUT_ELAPSED_TIME counts from here
-extern int webFrames;      // buffer swaps so far
-
 // The browser's music layer, beside the calls of player.h.
 int playerHeard();             // non-zero once the music is coming out of the speakers
 
 // The page (main.cpp, exit.cpp, bench.cpp).
+void failAndExit(const char *message); // the music stopped, one sentence on the page naming the problem
 void stopPage();            // no more frames; keys and clicks do nothing
 void showEndScreen();       // stopPage, then the end screen with "play again"
 void benchScene(int scene); // times 12 s of one scene, reports on the console

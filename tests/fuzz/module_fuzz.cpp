@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size > 1 << 20) return 0;
     static int16_t stereo[2 * 1024];
-    const int flags = playerRamping | playerLooping | playerNoteReset;
+    const int flags = playerRamping | playerLooping;
     if (playerLoadModule(1, (const char *)data, 0, (int)size, flags)) {
         if (playerOrderCount() < 0) __builtin_trap();
         for (int block = 0; block < 8; block++) playerRender(stereo, 1024);

@@ -6,6 +6,7 @@
 #include "player.h"
 #include "scenes.h"
 #include "shell.h"
+#include "desktop.h"
 #include <GL/freeglut.h>
 #include <algorithm>
 #include <chrono>
@@ -248,7 +249,7 @@ static void benchSimulations()
 static void benchAudio()
 {
     std::string path = options.data + "/zap_wave.it";
-    if (!playerLoadModule(0, path.c_str(), 0, 0, playerRamping | playerLooping | playerNoteReset)) {
+    if (!playerLoadModule(0, path.c_str(), 0, 0, playerRamping | playerLooping)) {
         printf("- audio: %s: %s\n", path.c_str(), playerError());
         return;
     }

@@ -1,10 +1,16 @@
-// Do-nothing stand-ins for every GL, GLU and GLUT entry point the drawing code
-// calls. Linked in place of the real libraries, they leave only our own work in
-// a frame: the bench times what is left, and the allocation test runs frames
-// with no driver underneath that could allocate on its own account.
+// The do-nothing platform: stand-ins for every GL and GLU entry point the core
+// calls, and for the two calls it asks of a platform (shell.h). Linked in place
+// of the real libraries, they leave only our own work in a frame: the bench
+// times what is left, and the allocation test runs frames with no driver
+// underneath that could allocate on its own account. A new platform starts
+// from this list.
+#include "shell.h"
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <GL/freeglut.h>
+#include <cstdlib>
+
+void swapPicture() {}
+void stopMusicAndExit() { exit(0); }
 
 extern "C" {
 // Each call still costs a real call: the stand-ins live in their own file, so
@@ -32,8 +38,17 @@ void gluLookAt(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble,
                GLdouble, GLdouble, GLdouble) {}
 void gluPerspective(GLdouble, GLdouble, GLdouble, GLdouble) {}
 
-void glutSwapBuffers() {}
-int  glutGet(GLenum) { return 0; }
-int  glutGameModeGet(GLenum) { return 0; }
-void glutLeaveGameMode() {}
+// The present step's retro enlargement.
+void glPushAttrib(GLbitfield) {}
+void glPopAttrib() {}
+void glGenTextures(GLsizei, GLuint *textures) { *textures = 1; }
+void glBindTexture(GLenum, GLuint) {}
+void glTexImage2D(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const GLvoid *) {}
+void glTexParameteri(GLenum, GLenum, GLint) {}
+void glTexEnvi(GLenum, GLenum, GLint) {}
+void glReadBuffer(GLenum) {}
+void glCopyTexSubImage2D(GLenum, GLint, GLint, GLint, GLint, GLint, GLsizei, GLsizei) {}
+void glOrtho(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) {}
+void glTexCoord2f(GLfloat, GLfloat) {}
+void glVertex2i(GLint, GLint) {}
 }

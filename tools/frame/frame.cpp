@@ -5,6 +5,7 @@
 // Any output size: sharp by default, or 640 x 480 enlarged by a whole factor.
 #include "kit.h"
 #include "shell.h"
+#include "desktop.h"
 #include "png_image.h"
 #include "render_window.h"
 #include <GL/freeglut.h>
@@ -44,12 +45,16 @@ static int parseNumber(const char *text, const char *name, int low, int high)
 
 int main(int argc, char **argv)
 {
-    // --- arguments --------------------------------------------------------------
-    glutInit(&argc, argv);
+    // --- arguments: read before glutInit, so mistakes need no display -------------
     int scene = -1, time = -1, fps = 60;
     const char *out = nullptr;
     std::string data = "."; // where fontpre.tga lies: the working directory unless installed
     for (int i = 1; i < argc; i++) {
+        if (int words = glutOptionWords(argv, i)) {
+            if (i + words > argc) usage("GLUT's option wants a value");
+            i += words - 1;
+            continue;
+        }
         if (!strcmp(argv[i], "--retro")) {
             retroPicture = true;
             continue;
@@ -67,6 +72,7 @@ int main(int argc, char **argv)
         else usage("unknown option");
     }
     if (scene < 0 || time < 0 || !out) usage("--scene, --time and --out are required");
+    glutInit(&argc, argv);
     openRenderWindow("cubic-harmony-frame");
 
     char error[512];

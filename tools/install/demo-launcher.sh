@@ -1,6 +1,5 @@
 #!/bin/sh
-# Plays the installed demo. It opens fontpre.tga and zap_wave.it from its
-# working directory, so it runs from the folder that holds them.
+# Plays the installed demo with the asset folder of the installation; it stays
+# in the user's working directory.
 here=$(dirname "$(readlink -f "$0")")
-cd "$here/../share/cubic-harmony" || exit 1
-exec "$here/../libexec/cubic-harmony/cubic-harmony" "$@"
+exec "$here/../libexec/cubic-harmony/cubic-harmony" --data "$here/../share/cubic-harmony" "$@"

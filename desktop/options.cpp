@@ -1,7 +1,10 @@
-// The demo's command line, what glutInit leaves of it: how the screen is
-// opened, sharp or retro, and where the demo starts. Also the WxH sizes the
-// picture tools take.
-#include "shell.h"
+// The demo's command line: how the screen is opened, sharp or retro, where the
+// demo starts and where its two files lie. It is read before glutInit, so
+// --help, --version and every mistake are answered without a display; GLUT's
+// own options are stepped over here and left for glutInit. Also the WxH sizes
+// the picture tools take.
+#include "desktop.h"
+#include "kit.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +14,7 @@
 #endif
 
 static const char usageText[] =
-    "usage: cubic-harmony [--window [WxH] | --fullscreen] [--retro] [--scene N]\n"
+    "usage: cubic-harmony [--window [WxH] | --fullscreen] [--retro] [--scene N] [--data DIR]\n"
     "Plays the demo full-screen: in the 640x480 mode where the display can switch\n"
     "to it, otherwise at the desktop's own size. Any key ends it.\n"
     "\n"
@@ -20,6 +23,7 @@ static const char usageText[] =
     "  --fullscreen    play full-screen at the desktop's size, without a mode switch\n"
     "  --retro         draw at 640x480 and enlarge by a whole factor, square pixels\n"
     "  --scene N       start at scene N (0 to 8), the music at that scene's first order\n"
+    "  --data DIR      read fontpre.tga and zap_wave.it from DIR, not the working directory\n"
     "  --help          print this summary and exit\n"
     "  --version       print the version and exit\n"
     "\n"
@@ -36,17 +40,25 @@ static void badOption(const char *what, const char *option)
     exit(2);
 }
 
-// Whole numbers only, each side 16 to 8192 pixels: "1920x1080".
-bool parseSize(const char *text, int *width, int *height)
+// The options freeglut takes for itself, and how many words follow each.
+struct GlutOption { const char *name; int values; };
+static const GlutOption glutOptions[] = {
+    {"-display",  1},
+    {"-geometry", 1},
+    {"-direct",   0},
+    {"-indirect", 0},
+    {"-iconic",   0},
+    {"-gldebug",  0},
+    {"-sync",     0},
+};
+
+// Its value may be missing: the caller sees the count run past argc.
+int glutOptionWords(char **argv, int i)
 {
-    char *end;
-    long w = strtol(text, &end, 10);
-    if (end == text || *end != 'x' || !(end[1] >= '0' && end[1] <= '9')) return false;
-    long h = strtol(end + 1, &end, 10);
-    if (*end != '\0' || w < 16 || h < 16 || w > 8192 || h > 8192) return false;
-    *width = (int)w;
-    *height = (int)h;
-    return true;
+    for (const GlutOption &option : glutOptions)
+        if (!strcmp(argv[i], option.name))
+            return 1 + option.values;
+    return 0;
 }
 
 DemoOptions parseDemoOptions(int argc, char **argv)
@@ -55,7 +67,10 @@ DemoOptions parseDemoOptions(int argc, char **argv)
     bool window = false, fullScreen = false;
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
-        if (!strcmp(arg, "--help")) {
+        if (int words = glutOptionWords(argv, i)) {
+            if (i + words > argc) badOption("GLUT's option wants a value", arg);
+            i += words - 1;
+        } else if (!strcmp(arg, "--help")) {
             fputs(usageText, stdout);
             exit(0);
         } else if (!strcmp(arg, "--version")) {
@@ -80,6 +95,9 @@ DemoOptions parseDemoOptions(int argc, char **argv)
             if (end == value || *end != '\0' || scene < 0 || scene > 8)
                 badOption("--scene wants a number from 0 to 8", value);
             options.startScene = (int)scene;
+        } else if (!strcmp(arg, "--data")) {
+            if (i + 1 >= argc) badOption("--data wants a folder", "nothing given");
+            options.dataDir = argv[++i];
         } else {
             badOption("unknown option", arg);
         }

@@ -1,6 +1,7 @@
 // The single way out. Every ending, a key, the last row of the scene table, a
 // signal or a failure, passes through here so the music stops and the screen
 // mode is given back before the process ends.
+#include "desktop.h"
 #include "shell.h"
 #include "player.h"
 #include <GL/freeglut.h>
@@ -29,11 +30,6 @@ void stopMusicAndExit()
     playerShutdown();
     leaveGameMode();
     exit(0);
-}
-
-void stopMusicAndExitScene(int)
-{
-    stopMusicAndExit();
 }
 
 void failAndExit(const char *message)

@@ -1,9 +1,21 @@
-// Swap interval: asks GLX to hold each buffer swap until the display's next
-// refresh, so on a real screen the demo draws at the refresh rate and the CPU
-// rests in between. Animation is unaffected: every value follows sceneTime.
+// The desktop's swap: the finished frame, past the present step, goes to the
+// screen through GLUT. The swap interval asks GLX to hold each swap until the
+// display's next refresh, so on a real screen the demo draws at the refresh
+// rate and the CPU rests in between. Animation is unaffected: every value
+// follows sceneTime.
+#include "desktop.h"
 #include "shell.h"
+#include <GL/freeglut.h>
 #include <GL/glx.h>
 #include <cstring>
+
+void (*beforeSwap)() = nullptr; // the tools' read-back hook: sees exactly what is swapped
+
+void swapPicture()
+{
+    if (beforeSwap) beforeSwap();
+    glutSwapBuffers();
+}
 
 typedef void (*SwapIntervalExt)(Display *display, GLXDrawable drawable, int interval);
 typedef int  (*SwapIntervalMesa)(unsigned int interval);

@@ -1,6 +1,8 @@
-// Start-up: reads the command line, opens the 640 x 480 game mode (or a
-// full-screen window or a window), registers the callbacks, loads the block
-// font, starts the music with the first scene's clock and enters the main loop.
+// The desktop's start-up: reads the command line (before GLUT sees it), opens
+// the 640 x 480 game mode (or a full-screen window or a window), registers the
+// callbacks, loads the block font, starts the music with the first scene's
+// clock and enters the main loop. The display callback runs the sequencer.
+#include "desktop.h"
 #include "shell.h"
 #include "kit.h"
 #include "player.h"
@@ -9,6 +11,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+static int glutClock()
+{
+    return glutGet(GLUT_ELAPSED_TIME);
+}
+
+void onDisplay()
+{
+    if (quitRequested)
+        stopMusicAndExit();
+    runSequencer(sceneTable, playerGetPosition(), glutClock);
+}
 
 static void onIdle()
 {
@@ -114,16 +129,23 @@ static void startAtScene(int scene)
     currentScene = scene;
 }
 
-static void startMusic(int scene)
+// The bare name in the working directory unless --data names a folder.
+static std::string dataFile(const DemoOptions &options, const char *name)
 {
-    if (!playerInit(-1, 44100, 0)) {
+    return options.dataDir ? std::string(options.dataDir) + "/" + name : name;
+}
+
+static void startMusic(const DemoOptions &options)
+{
+    if (!playerInit(-1, 44100)) {
         char message[512];
         snprintf(message, sizeof message, "cannot open the audio device: %s", playerError());
         failAndExit(message);
     }
-    if (!playerLoadModule(0, "zap_wave.it", 0, 0, playerRamping | playerLooping | playerNoteReset)) {
+    std::string module = dataFile(options, "zap_wave.it");
+    if (!playerLoadModule(0, module.c_str(), 0, 0, playerRamping | playerLooping)) {
         char message[512];
-        snprintf(message, sizeof message, "zap_wave.it: %s", playerError());
+        snprintf(message, sizeof message, "%s: %s", module.c_str(), playerError());
         failAndExit(message);
     }
     // The table's last scene ends at order 38: a module that never gets there
@@ -132,7 +154,7 @@ static void startMusic(int scene)
     if ((uint32_t)playerOrderCount() <= lastOrder)
         fprintf(stderr, "cubic-harmony: zap_wave.it has %d orders and never reaches order %u: "
                 "the demo will play until a key is pressed\n", playerOrderCount(), lastOrder);
-    startAtScene(scene);
+    startAtScene(options.startScene);
     playerPlay();
     sceneStartTime = glutGet(GLUT_ELAPSED_TIME);
 }
@@ -140,11 +162,12 @@ static void startMusic(int scene)
 int main(int argc, char **argv)
 {
     // --- initialisation -------------------------------------------------------
+    // Our own options first: --help, --version and mistakes need no display.
+    DemoOptions options = parseDemoOptions(argc, argv);
     bool geometryGiven = false;   // glutInit takes -geometry away; a window follows it
     for (int i = 1; i < argc; i++)
         if (!strcmp(argv[i], "-geometry")) geometryGiven = true;
     glutInit(&argc, argv);
-    DemoOptions options = parseDemoOptions(argc, argv);
     retroPicture = options.retro;
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     catchSignals();
@@ -155,11 +178,11 @@ int main(int argc, char **argv)
     glEnable(GL_CULL_FACE);
 
     char error[512];
-    if (!loadBlockFont(error, sizeof error))
+    if (!loadBlockFontFrom(dataFile(options, "fontpre.tga").c_str(), error, sizeof error))
         failAndExit(error);
 
     // The font is loaded first, so its loading time does not eat into the first scene.
-    startMusic(options.startScene);
+    startMusic(options);
 
     // --- main loop: never returns ---------------------------------------------
     glutMainLoop();

@@ -1,0 +1,33 @@
+// The desktop platform: GLUT's window, game mode and callbacks, GLX's swap
+// interval, the command line, and the music through player/ (SDL2 and
+// libopenmpt). It defines the calls the shell's shared part asks of a platform
+// (shell.h) and is the only place that knows GLUT or GLX.
+#pragma once
+
+// The command line the demo takes, read before glutInit, which gets the whole
+// of it. --help and --version print and exit 0; anything it does not know gives
+// one line and exit 2. GLUT's own options are stepped over.
+enum ScreenChoice { screenGameMode, screenWindow, screenFullScreen };
+struct DemoOptions {
+    ScreenChoice screen = screenGameMode;
+    int  windowWidth = 0, windowHeight = 0; // --window WxH; 0: the largest whole multiple that fits
+    bool retro = false;
+    int  startScene = 0;                    // table row the demo starts at
+    const char *dataDir = nullptr;          // --data: the folder of the two files; null: the working directory
+};
+DemoOptions parseDemoOptions(int argc, char **argv);
+int  glutOptionWords(char **argv, int i); // words of the GLUT option at argv[i] with its value, 0 for any other word
+const char *demoVersion();
+
+void onDisplay();        // the display callback: one pass of the sequencer on the music's position
+void failAndExit(const char *message);       // one line on stderr, game mode left, exit code 1
+extern volatile int quitRequested;           // set by SIGINT/SIGTERM, acted on by the next callback
+
+// The swap (swap.cpp). beforeSwap, where the tools read the finished frame
+// back, runs after the present step and right before the buffer swap; null in
+// the demo.
+extern void (*beforeSwap)();
+// Swap interval 1 through GLX once a context exists; returns the extension that
+// took it, or null where the driver offers none (frames then come unpaced).
+const char *requestSwapInterval();
+bool hasExtension(const char *list, const char *name); // whole names in a space-separated list
