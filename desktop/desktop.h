@@ -12,6 +12,7 @@ struct DemoOptions {
     ScreenChoice screen = screenGameMode;
     int  windowWidth = 0, windowHeight = 0; // --window WxH; 0: the largest whole multiple that fits
     bool retro = false;
+    bool sharp = false;                     // --sharp: never a smaller drawing size
     int  startScene = 0;                    // table row the demo starts at
     const char *dataDir = nullptr;          // --data: the folder of the two files; null: the working directory
 };
@@ -30,4 +31,3 @@ extern void (*beforeSwap)();
 // Swap interval 1 through GLX once a context exists; returns the extension that
 // took it, or null where the driver offers none (frames then come unpaced).
 const char *requestSwapInterval();
-bool hasExtension(const char *list, const char *name); // whole names in a space-separated list

@@ -7,21 +7,32 @@
 #include "kit.h"
 #include "player.h"
 #include <GL/freeglut.h>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+static bool swapPaced; // a swap interval took: every frame waits for the display's refresh
+
 static int glutClock()
 {
     return glutGet(GLUT_ELAPSED_TIME);
+}
+
+// GLUT's clock counts whole milliseconds; the drawing size wants finer.
+static double frameClockMs()
+{
+    return std::chrono::duration<double, std::milli>(
+        std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 void onDisplay()
 {
     if (quitRequested)
         stopMusicAndExit();
+    frameShown(frameClockMs(), swapPaced);
     runSequencer(sceneTable, playerGetPosition(), glutClock);
 }
 
@@ -169,10 +180,11 @@ int main(int argc, char **argv)
         if (!strcmp(argv[i], "-geometry")) geometryGiven = true;
     glutInit(&argc, argv);
     retroPicture = options.retro;
+    sharpPicture = options.sharp;
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     catchSignals();
     openScreen(options, geometryGiven);
-    requestSwapInterval();   // after the context exists; harmless where GLX offers none
+    swapPaced = requestSwapInterval() != nullptr; // after the context exists; harmless where GLX offers none
     glutSetCursor(GLUT_CURSOR_NONE);
     glShadeModel(GL_FLAT);
     glEnable(GL_CULL_FACE);

@@ -1,5 +1,6 @@
-// The demo's command line: how the screen is opened, sharp or retro, where the
-// demo starts and where its two files lie. It is read before glutInit, so
+// The demo's command line: how the screen is opened, how the picture is drawn
+// (holding the refresh, sharp or retro), where the demo starts and where its
+// two files lie. It is read before glutInit, so
 // --help, --version and every mistake are answered without a display; GLUT's
 // own options are stepped over here and left for glutInit. Also the WxH sizes
 // the picture tools take.
@@ -14,13 +15,16 @@
 #endif
 
 static const char usageText[] =
-    "usage: cubic-harmony [--window [WxH] | --fullscreen] [--retro] [--scene N] [--data DIR]\n"
+    "usage: cubic-harmony [--window [WxH] | --fullscreen] [--sharp | --retro] [--scene N] [--data DIR]\n"
     "Plays the demo full-screen: in the 640x480 mode where the display can switch\n"
     "to it, otherwise at the desktop's own size. Any key ends it.\n"
     "\n"
     "  --window [WxH]  play in a window that can be resized; by default the largest\n"
     "                  whole multiple of 640x480 that fits the screen comfortably\n"
     "  --fullscreen    play full-screen at the desktop's size, without a mode switch\n"
+    "  --sharp         always draw at the output's own size, even where frames then\n"
+    "                  miss the refresh (by default the drawing size steps down, never\n"
+    "                  under 640x480, and the picture is enlarged to fill its place)\n"
     "  --retro         draw at 640x480 and enlarge by a whole factor, square pixels\n"
     "  --scene N       start at scene N (0 to 8), the music at that scene's first order\n"
     "  --data DIR      read fontpre.tga and zap_wave.it from DIR, not the working directory\n"
@@ -87,6 +91,8 @@ DemoOptions parseDemoOptions(int argc, char **argv)
             fullScreen = true;
         } else if (!strcmp(arg, "--retro")) {
             options.retro = true;
+        } else if (!strcmp(arg, "--sharp")) {
+            options.sharp = true;
         } else if (!strcmp(arg, "--scene")) {
             if (i + 1 >= argc) badOption("--scene wants a number from 0 to 8", "nothing given");
             const char *value = argv[++i];
@@ -103,6 +109,7 @@ DemoOptions parseDemoOptions(int argc, char **argv)
         }
     }
     if (window && fullScreen) badOption("choose one of", "--window, --fullscreen");
+    if (options.sharp && options.retro) badOption("choose one of", "--sharp, --retro");
     options.screen = window ? screenWindow : fullScreen ? screenFullScreen : screenGameMode;
     return options;
 }

@@ -5,9 +5,9 @@
 // follows sceneTime.
 #include "desktop.h"
 #include "shell.h"
+#include "kit.h"
 #include <GL/freeglut.h>
 #include <GL/glx.h>
-#include <cstring>
 
 void (*beforeSwap)() = nullptr; // the tools' read-back hook: sees exactly what is swapped
 
@@ -20,19 +20,6 @@ void swapPicture()
 typedef void (*SwapIntervalExt)(Display *display, GLXDrawable drawable, int interval);
 typedef int  (*SwapIntervalMesa)(unsigned int interval);
 typedef int  (*SwapIntervalSgi)(int interval);
-
-// Whole names only: "GLX_EXT_swap_control_tear" must not pass for "GLX_EXT_swap_control".
-bool hasExtension(const char *list, const char *name)
-{
-    if (!list) return false;
-    size_t length = strlen(name);
-    for (const char *p = list; (p = strstr(p, name)) != nullptr; p += length) {
-        bool startsWord = p == list || p[-1] == ' ';
-        bool endsWord = p[length] == ' ' || p[length] == '\0';
-        if (startsWord && endsWord) return true;
-    }
-    return false;
-}
 
 static void (*procAddress(const char *name))()
 {

@@ -58,3 +58,6 @@ void scissorScreen(int x, int y, int width, int height);   // glScissor of a 640
 void clearScreen(unsigned mask); // glClear of the whole screen, the picture only; scissor test off
 bool pictureFillsOutput();      // no bars: the picture is the whole output
 void clearBars();                // the output outside the picture, black
+
+// Whole names in a space-separated extension list (GLX's, EGL's); false for null.
+bool hasExtension(const char *list, const char *name);

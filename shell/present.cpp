@@ -1,14 +1,16 @@
 // The present step: what happens to a finished frame between the scene's last
-// call and the platform's swap, the same on every platform. Sharp, the bars
-// around the picture are cleared black; retro, the 640 x 480 picture drawn at
-// the bottom-left corner is enlarged by a whole factor, nearest-neighbour, into
-// the middle of the output.
+// call and the platform's swap, the same on every platform. Where the picture
+// was drawn where it is shown, the bars around it are cleared black; where it
+// was drawn at the bottom-left corner (retro's 640 x 480, or a reduced drawing
+// size) it is enlarged into the place it is shown: retro by a whole factor,
+// nearest-neighbour, into the middle of the output; a reduced size into the
+// picture box, filtered linearly.
 #include "shell.h"
 #include "kit.h"
 #include <GL/gl.h>
 
-static GLuint retroTexture;     // 1024 x 512, the 640 x 480 picture copied into its corner
-static const int retroTextureWidth = 1024, retroTextureHeight = 512; // powers of two, as GL 1.1 wants
+static GLuint pictureTexture;                      // the picture copied from the corner
+static int    textureWidth, textureHeight;         // powers of two, as GL 1.1 wants: 1024 x 512 for 640 x 480
 
 int retroFactor(int outputWidth, int outputHeight)
 {
@@ -16,25 +18,60 @@ int retroFactor(int outputWidth, int outputHeight)
     return k < 1 ? 1 : k;
 }
 
+// Retro, 640 x 480 times the whole factor in the middle (an output too small
+// for it is drawn sharp); otherwise the picture box.
+static PixelBox shownBox()
+{
+    if (retroPicture && output.width >= 640 && output.height >= 480) {
+        int k = retroFactor(output.width, output.height);
+        return {(output.width - 640 * k) / 2, (output.height - 480 * k) / 2, 640 * k, 480 * k};
+    }
+    return fitPicture(output.width, output.height);
+}
+
+static int powerOfTwoFrom(int n)
+{
+    int p = 1;
+    while (p < n) p *= 2;
+    return p;
+}
+
+// One texel more than the picture each way: the linear filter reads one beyond
+// the last column and row, which get copies of them.
+static void ensureTexture(int width, int height)
+{
+    if (pictureTexture == 0) glGenTextures(1, &pictureTexture);
+    glBindTexture(GL_TEXTURE_2D, pictureTexture);
+    if (textureWidth > width && textureHeight > height) return;
+    textureWidth = powerOfTwoFrom(width + 1);
+    textureHeight = powerOfTwoFrom(height + 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, textureWidth, textureHeight, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+}
+
 // The scenes leave GL in whatever state their frame needs next time round, so
 // every piece touched here is saved and put back: attributes (viewport, enables,
 // scissor, clear colour, texture binding, current colour) and both matrices.
-static void enlargeRetroPicture()
+static void enlargePicture(PixelBox shown, bool smooth)
 {
-    int k = retroFactor(output.width, output.height);
-    int x0 = (output.width - 640 * k) / 2, y0 = (output.height - 480 * k) / 2;
+    int w = picture.width, h = picture.height;
     glPushAttrib(GL_ALL_ATTRIB_BITS);
-    if (retroTexture == 0) {
-        glGenTextures(1, &retroTexture);
-        glBindTexture(GL_TEXTURE_2D, retroTexture);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, retroTextureWidth, retroTextureHeight, 0,
-                     GL_RGB, GL_UNSIGNED_BYTE, nullptr);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    ensureTexture(w, h);
+    GLint filter = smooth ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    if (smooth) { // the first column and row must not blend with the far side (GL 1.2's edge clamp)
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     }
-    glBindTexture(GL_TEXTURE_2D, retroTexture);
-    glReadBuffer(GL_BACK);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, 640, 480);
+    // Copied from the buffer being drawn, which is also the one GL reads by
+    // default: the back buffer of a window, the colour attachment of the
+    // tools' framebuffer object (which has no GL_BACK to name).
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, w, h);
+    if (smooth) {
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, w, 0, w - 1, 0, 1, h);     // the last column again
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, h, 0, h - 1, w, 1);     // the top row again
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, w, h, w - 1, h - 1, 1, 1); // and its corner
+    }
 
     glDisable(GL_SCISSOR_TEST);
     glClearColor(0, 0, 0, 1);
@@ -52,12 +89,13 @@ static void enlargeRetroPicture()
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
             glLoadIdentity();
-            float u = 640.0f / retroTextureWidth, v = 480.0f / retroTextureHeight;
+            float u = (float)w / textureWidth, v = (float)h / textureHeight;
+            int x0 = shown.x, y0 = shown.y, x1 = shown.x + shown.width, y1 = shown.y + shown.height;
             glBegin(GL_QUADS);
                 glTexCoord2f(0, 0); glVertex2i(x0, y0);
-                glTexCoord2f(u, 0); glVertex2i(x0 + 640 * k, y0);
-                glTexCoord2f(u, v); glVertex2i(x0 + 640 * k, y0 + 480 * k);
-                glTexCoord2f(0, v); glVertex2i(x0, y0 + 480 * k);
+                glTexCoord2f(u, 0); glVertex2i(x1, y0);
+                glTexCoord2f(u, v); glVertex2i(x1, y1);
+                glTexCoord2f(0, v); glVertex2i(x0, y1);
             glEnd();
         glPopMatrix();
         glMatrixMode(GL_PROJECTION);
@@ -70,9 +108,12 @@ static void enlargeRetroPicture()
 void presentPicture()
 {
     if (pictureFillsOutput()) return;
-    if (retroPicture && picture.x == 0 && picture.y == 0 && picture.width == 640 && picture.height == 480)
-        enlargeRetroPicture();
-    else clearBars();
+    PixelBox shown = shownBox();
+    if (picture.x == shown.x && picture.y == shown.y && picture.width == shown.width &&
+        picture.height == shown.height)
+        clearBars();
+    else
+        enlargePicture(shown, !retroPicture);
 }
 
 void presentFrame()

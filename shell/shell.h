@@ -1,8 +1,10 @@
 // The shell's shared part, the same for every platform: the scene sequencer and
 // its table, the replay rule of the frame tools, the reset, the reshape and the
 // present step. It calls no platform: what it needs of one is the short list at
-// the end, which desktop/, web/ and the bench's stand-ins each define.
+// the end, which desktop/, web/, the picture tools' off-screen platform
+// (tools/offscreen.cpp) and the bench's stand-ins each define.
 #pragma once
+#include "kit.h"
 #include <cstdint>
 
 typedef void (*SceneFunction)(int sceneTime);
@@ -28,8 +30,35 @@ void resetDemo(); // every scene's state, the sequencer's and the generator's as
 void onReshape(int width, int height); // viewport and the projection every scene but the last relies on
 extern bool retroPicture;  // scenes draw at 640 x 480 in the corner, enlarged by a whole factor at the swap
 
-// The last call of every frame: the present step (black bars, or the retro
-// enlargement), then the platform's swap.
+// The drawing size (adapt.cpp). Where frames miss the refresh, the scenes draw
+// into a smaller box at the bottom-left corner, never under 640 x 480, and the
+// present step enlarges it into the picture box; where there is room again the
+// size steps back up. Neither retro nor sharp pictures change size.
+struct DrawingRule {
+    int    step;         // the size drawn at: 0 the picture box's own, each step smaller
+    int    frames;       // frames timed in the running window; negative, frames left to settle after a change
+    double totalMs;      // their time
+    double refreshMs;    // the refresh interval to hold; 0: 60 Hz. Not guessed from paced frames: a swap
+                         // interval granted but not honoured (vblank_mode=0) would read as a fast display
+    int    heldWindows;  // windows in a row that held the refresh at this size
+    int    failedTries;  // paced: tries of the next size up that missed in a row; each doubles the wait
+    bool   trying;       // paced: the running size is a try
+};
+extern bool        sharpPicture; // --sharp: the picture box's own size whatever it costs
+extern DrawingRule drawingRule;  // the demo's: its step is the size the reshape sets
+PixelBox drawingBox(PixelBox fitted, int step); // the box drawn at step for a picture box fitted, at the corner
+int  drawingSteps(PixelBox fitted);             // the different sizes there are, 1 where nothing can be reduced
+double drawingRefreshMs(const DrawingRule *rule);
+// One frame's time (the time since the frame before) into the rule; paced: the
+// platform's frames wait for the refresh. True when the step changed.
+bool feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs, bool paced);
+// The platform's clock in milliseconds at the start of every frame it shows,
+// before the scene draws: feeds the demo's rule, and on a change reshapes and
+// says so in one line on standard error.
+void frameShown(double nowMs, bool paced);
+
+// The last call of every frame: the present step (black bars, or the
+// enlargement of a picture drawn smaller), then the platform's swap.
 void presentFrame();
 void presentPicture();                               // the present step alone
 int  retroFactor(int outputWidth, int outputHeight); // the largest whole enlargement of 640 x 480, at least 1

@@ -43,6 +43,42 @@ TEST(Capture, WritesOneVideoAndOneAudioStreamOfTheAskedLengthTheSameEveryTime)
     std::system(("rm -rf " + dir).c_str());
 }
 
+// Drawing, read-back and the pipe overlap, the read-back a frame late through
+// a few pixel buffers taken in turn: every frame must still reach ffmpeg whole,
+// once and in order. A lossless video decoded frame by frame equals the frame
+// tool's picture of each moment, over more frames than there are buffers.
+TEST(Capture, EveryFrameIsTheFrameToolsPictureOfItsMomentInOrder)
+{
+    const int fps = 5, frames = 10, width = 800, height = 600;
+    const std::string dir = scratchFolder(), video = dir + "/v.mkv", size = " --size 800x600";
+    std::string log = capture("--fps 5 --until 2 --out " + video + size);
+    ASSERT_NE(log.find("exit 0"), std::string::npos) << log;
+    std::string decoded = commandOutput("ffmpeg -v error -i " + video + " -map 0:v -f rawvideo -pix_fmt rgb24 -");
+    const size_t frameSize = (size_t)width * height * 3;
+    ASSERT_EQ(decoded.size(), frames * frameSize);
+    for (int k = 0; k < frames; k++) {
+        RgbImage picture = renderFrame(0, k * 1000 / fps, fps, size);
+        ASSERT_EQ(picture.pixels.size(), frameSize);
+        EXPECT_TRUE(decoded.compare(k * frameSize, frameSize, (const char *)picture.pixels.data(), frameSize) == 0)
+            << "frame " << k;
+    }
+    std::system(("rm -rf " + dir).c_str());
+}
+
+// --no-encode draws the frames a capture would, to time them, and writes
+// nothing: it starts no ffmpeg and refuses the options that would write.
+TEST(Capture, NoEncodeDrawsEveryFrameAndWritesNothing)
+{
+    std::string log = capture("--no-encode --fps 10 --until 1.5 --size 320x240", "PATH=/nonexistent");
+    EXPECT_NE(log.find("15 frames of 320x240 drawn"), std::string::npos) << log;
+    EXPECT_NE(log.find("exit 0"), std::string::npos) << log;
+    for (const char *writer : {"--out v.mp4", "--frames dir", "--wav a.wav"}) {
+        log = capture(std::string("--no-encode --until 1 ") + writer);
+        EXPECT_NE(log.find("it takes no --out, --frames or --wav"), std::string::npos) << log;
+        EXPECT_NE(log.find("exit 2"), std::string::npos) << writer << ": " << log;
+    }
+}
+
 // The first scene's sky is violet-blue at the top, the title scene's deep blue:
 // the picture changes on the first frame whose audio has reached order 4.
 TEST(Capture, ChangesSceneOnTheFrameWhereTheOrderChanges)

@@ -37,6 +37,7 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowInOneLine)
         {{"--window", "0x480"}, "0x480"},
         {{"--window", "--fullscreen"}, "--fullscreen"},
         {{"--data"}, "--data"},
+        {{"--retro", "--sharp"}, "--sharp, --retro"},                         // one way of drawing or the other
         {{"-display", ":0", "-sync", "--retro", "-geometry"}, "-geometry"},  // GLUT's, without its value
     };
     for (const Refusal &c : cases) {
@@ -55,7 +56,7 @@ TEST(CommandLine, HelpListsEveryOptionVersionSaysWhichItIsGlutOptionsPassThrough
 {
     DemoRun help = runDemo({"--help"});
     EXPECT_EQ(help.code, 0);
-    for (const char *option : {"--window [WxH]", "--fullscreen", "--retro", "--scene N", "--data DIR", "--help",
+    for (const char *option : {"--window [WxH]", "--fullscreen", "--sharp", "--retro", "--scene N", "--data DIR", "--help",
                                "--version", "-display"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{

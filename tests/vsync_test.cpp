@@ -1,7 +1,7 @@
-// The swap-interval request reads GLX's extension list, where one name can be
-// the start of another: only whole names may count.
+// The swap-interval request reads GLX's extension list, and the tools' EGL set-up
+// EGL's, where one name can be the start of another: only whole names may count.
 #include "shell.h"
-#include "desktop.h"
+#include "kit.h"
 #include <gtest/gtest.h>
 
 TEST(SwapInterval, ExtensionNamesMatchWholeWordsOnly)

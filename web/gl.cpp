@@ -8,9 +8,10 @@
 // (projection and modelview stacks); gluLookAt, gluPerspective; glShadeModel
 // (always flat); glEnable/glDisable of GL_DEPTH_TEST, GL_SCISSOR_TEST,
 // GL_BLEND, GL_CULL_FACE; glBlendFunc, glScissor, glViewport, glClearColor,
-// glClear. For the present step's retro enlargement: one texture (whatever
-// name it is given), nearest filtering and the replace mode whatever is asked,
-// filled by glTexImage2D and glCopyTexSubImage2D; GL_TEXTURE_2D, glTexCoord2f,
+// glClear. For the present step's enlargement: one texture (whatever name it
+// is given), nearest or linear filtering as glTexParameteri asks, always
+// clamped to the edge, the replace mode whatever is asked, made (and made again
+// at a new size) by glTexImage2D and filled by glCopyTexSubImage2D; GL_TEXTURE_2D, glTexCoord2f,
 // glVertex2i, glOrtho; one level of glPushAttrib/glPopAttrib, which saves all
 // the state the layer keeps. Not supported: other primitives, lighting, fog,
 // alpha from the caller (every colour has alpha 1, as glColor3f gives).
@@ -67,6 +68,7 @@ struct GlLayer {
     bool    textured;                       // GL_TEXTURE_2D: quads show the texture, not their colour
     float   texCoord[2];                    // the last glTexCoord2f
     GLsizei textureWidth, textureHeight;    // of the one texture; 0 before glTexImage2D
+    GLint   filter[2];                      // its GL_TEXTURE_MIN_FILTER and GL_TEXTURE_MAG_FILTER
     GlAttributes saved;                     // by glPushAttrib
     bool    pushed;
     GLuint  program, buffer, texture;
@@ -328,12 +330,10 @@ static GLuint compile(GLenum type, const char *source)
     return shader;
 }
 
-bool webGlStart()
+// The program and the vertex buffer, made on the current context: at start and
+// again when a lost context is given back, all its objects gone.
+static bool makeObjects()
 {
-    gl = GlLayer{};
-    gl.stacks[0][0] = gl.stacks[1][0] = identity;
-    gl.color[0] = gl.color[1] = gl.color[2] = gl.color[3] = 255;
-    gl.blend[0] = GL_ONE; gl.blend[1] = GL_ZERO; // GL's defaults; the boxes come from onReshape
     gl.program = emscripten_glCreateProgram();
     emscripten_glAttachShader(gl.program, compile(GL_VERTEX_SHADER, vertexShader));
     emscripten_glAttachShader(gl.program, compile(GL_FRAGMENT_SHADER, fragmentShader));
@@ -354,6 +354,31 @@ bool webGlStart()
     emscripten_glEnableVertexAttribArray(2);
     emscripten_glVertexAttribPointer(1, 3, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex), (void *)(4 * sizeof(float)));
     emscripten_glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void *)(4 * sizeof(float) + 4));
+    return true;
+}
+
+bool webGlStart()
+{
+    gl = GlLayer{};
+    gl.stacks[0][0] = gl.stacks[1][0] = identity;
+    gl.color[0] = gl.color[1] = gl.color[2] = gl.color[3] = 255;
+    gl.blend[0] = GL_ONE; gl.blend[1] = GL_ZERO; // GL's defaults; the boxes come from onReshape
+    gl.filter[0] = gl.filter[1] = GL_NEAREST;
+    return makeObjects();
+}
+
+static void applyState();
+static void makeTexture();
+
+// A context given back has GL's defaults: the objects are made again and the
+// state the scenes last set is handed to it; matrices and colour live here.
+bool webGlRestore()
+{
+    gl.count = 0;
+    if (!makeObjects()) return false;
+    gl.texture = 0;      // gone with the context: made again at the size it had
+    makeTexture();
+    if (!gl.quiet) applyState();
     return true;
 }
 
@@ -394,7 +419,7 @@ static void setCapability(GLenum cap, bool on)
     else    emscripten_glDisable(cap);
 }
 
-static void sendState();
+static void applyState();
 
 // Quiet frames run the scene code, and so its simulations, and the layer's own
 // work without drawing:
@@ -405,12 +430,12 @@ void webGlQuiet(bool quiet)
     if (gl.quiet == quiet) return;
     webGlFlush();
     gl.quiet = quiet;
-    if (!quiet) sendState();
+    if (!quiet) applyState();
 }
 
-// WebGL is handed the state the layer keeps: after quiet frames, and after
-// glPopAttrib.
-static void sendState()
+// WebGL is handed the state the layer keeps: after quiet frames, after
+// glPopAttrib and on a context given back.
+static void applyState()
 {
     for (unsigned i = 0; i < sizeof capabilities / sizeof capabilities[0]; i++) {
         if (gl.enabled & 1u << i) emscripten_glEnable(capabilities[i]);
@@ -448,20 +473,21 @@ extern "C" void glPopAttrib()
     memcpy(gl.scissor, a.scissor, sizeof gl.scissor);
     memcpy(gl.viewport, a.viewport, sizeof gl.viewport);
     memcpy(gl.clearColor, a.clearColor, sizeof gl.clearColor);
-    if (!gl.quiet) sendState();
+    if (!gl.quiet) applyState();
 }
 
-// --- the one texture: the present step's copy of the 640 x 480 picture --------------
+// --- the one texture: the present step's copy of the picture drawn at the corner --
 
+// Made once; a new size gives the same texture new storage.
 static void makeTexture()
 {
     if (gl.textureWidth == 0) return;
-    emscripten_glGenTextures(1, &gl.texture);
+    if (gl.texture == 0) emscripten_glGenTextures(1, &gl.texture);
     emscripten_glBindTexture(GL_TEXTURE_2D, gl.texture);
     emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, gl.textureWidth, gl.textureHeight, 0, GL_RGB,
                             GL_UNSIGNED_BYTE, nullptr);
-    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, gl.filter[0]);
+    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, gl.filter[1]);
     emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 }
@@ -471,9 +497,18 @@ extern "C" void glGenTextures(GLsizei count, GLuint *names)
     for (GLsizei i = 0; i < count; i++) names[i] = 1;
 }
 extern "C" void glBindTexture(GLenum, GLuint) {}
-extern "C" void glTexParameteri(GLenum, GLenum, GLint) {}
+
+// Only the filters: nearest for retro's square pixels, linear for a reduced
+// drawing size. Neither takes mipmaps, which the texture does not have.
+extern "C" void glTexParameteri(GLenum, GLenum name, GLint value)
+{
+    int which = name == GL_TEXTURE_MIN_FILTER ? 0 : name == GL_TEXTURE_MAG_FILTER ? 1 : -1;
+    if (which < 0 || (value != GL_NEAREST && value != GL_LINEAR) || gl.filter[which] == value) return;
+    webGlFlush();
+    gl.filter[which] = value;
+    if (gl.texture != 0) emscripten_glTexParameteri(GL_TEXTURE_2D, name, value);
+}
 extern "C" void glTexEnvi(GLenum, GLenum, GLint) {}
-extern "C" void glReadBuffer(GLenum) {}   // WebGL reads the buffer being drawn
 
 // Only the size is kept: the texture is made to it, RGB, as WebGL wants the
 // format of the pixels and of the texture to agree.

@@ -84,15 +84,20 @@ static void startMusic()
 }
 
 // Every play is the first: the scenes' state as at load, and the reshape's
-// projection again, since the last scene leaves its own in place. The music
-// starts again inside the click that asked for it.
-extern "C" EMSCRIPTEN_KEEPALIVE void webPlay()
+// projection again, since the last scene leaves its own in place.
+static void prepareFirstPlay()
 {
-    if (state != waiting && state != ended) return;
     resetDemo();
     int width, height;
     emscripten_get_canvas_element_size("#canvas", &width, &height);
     onReshape(width, height);
+}
+
+// The music starts again inside the click that asked for it.
+extern "C" EMSCRIPTEN_KEEPALIVE void webPlay()
+{
+    if (state != waiting && state != ended) return;
+    prepareFirstPlay();
     startMusic();
 }
 
@@ -107,9 +112,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webMusicFailed()
     if (state == starting || state == playing) failAndExit("zap_wave.it: the player cannot read this module");
 }
 
+// ?sharp=1 keeps the canvas's own size whatever it costs, as --sharp does.
+EM_JS(int, pageSharp, (), { return new URLSearchParams(location.search).get('sharp') === '1' ? 1 : 0; });
+
 // The first scene's clock starts when its music is first heard, so the page's
-// time of loading the worklet does not eat into the first scene.
-static EM_BOOL onAnimationFrame(double, void *)
+// time of loading the worklet does not eat into the first scene. The animation
+// frames wait for the display's refresh: the drawing size gets their times as
+// paced ones.
+static EM_BOOL onAnimationFrame(double frameTime, void *)
 {
     if (state == starting && playerHeard()) {
         sceneStartTime = pageClock();
@@ -118,6 +128,7 @@ static EM_BOOL onAnimationFrame(double, void *)
         pageReport(currentScene);
     }
     if (state != playing) return EM_TRUE;
+    frameShown(frameTime, true);
     int scene = currentScene;
     runSequencer(sceneTable, playerGetPosition(), pageClock);
     if (state == playing && currentScene != scene) pageReport(currentScene);
@@ -138,6 +149,17 @@ static bool isOrdinaryKey(const EmscriptenKeyboardEvent *event)
     return false;
 }
 
+// The browser's own shortcuts (Ctrl+R, Alt+Left, F5, F11, ...) keep working on
+// the start screen: only a key without Ctrl, Alt or Meta that is not a function
+// key starts the demo.
+static bool isBrowserKey(const EmscriptenKeyboardEvent *event)
+{
+    if (event->ctrlKey || event->altKey || event->metaKey) return true;
+    int number = 0;
+    char rest = 0;
+    return sscanf(event->key, "F%d%c", &number, &rest) == 1 && number >= 1 && number <= 24;
+}
+
 static EM_BOOL onKey(int, const EmscriptenKeyboardEvent *event, void *)
 {
     if (event->repeat) return EM_FALSE;
@@ -146,6 +168,7 @@ static EM_BOOL onKey(int, const EmscriptenKeyboardEvent *event, void *)
         static const char *const notStarting[] = {"Escape", "Shift", "Control", "Alt", "Meta"};
         for (const char *name : notStarting)
             if (!strcmp(event->key, name)) return EM_FALSE;
+        if (isBrowserKey(event)) return EM_FALSE;
         webPlay();
         return EM_TRUE;
     }
@@ -173,14 +196,64 @@ void showEndScreen()
     pageShow("end");
 }
 
+// --- a lost WebGL context ------------------------------------------------------------
+
+// The browser may take WebGL away (a GPU reset, a driver update, too many
+// tabs). The music and the sequencer go on; once it is given back the GL
+// layer builds its objects again and the next frame draws the running scene.
+// The page says so under the picture while it stays away.
+static EM_BOOL onContextLost(int, const void *, void *)
+{
+    return EM_TRUE; // prevented: without that the browser never gives it back
+}
+
+static void drawFrame(int scene, int time, int fps, int plays);
+
+static EM_BOOL onContextRestored(int, const void *, void *)
+{
+    if (!webGlRestore()) failAndExit("WebGL came back but cannot draw");
+    else if (pageNumber("frame") && pageNumber("bench") < 0)
+        drawFrame(pageNumber("scene"), pageNumber("time"), pageNumber("fps"), pageNumber("plays"));
+    return EM_TRUE;
+}
+
 // --- frame mode -------------------------------------------------------------------
 
-// Exactly the frame tool's replay; the frames before the one asked for keep
-// their GL state but send nothing to WebGL.
-static void drawFrame(int scene, int time, int fps)
+static const int steppedOrderMs = 1000; // each order's length in a stepped play
+static int steppedMs = 0;               // the stepped play's clock
+static int steppedClock() { return steppedMs; }
+
+// A play as the page makes one, from prepareFirstPlay on, but on a clock that
+// steps 1000/fps ms a frame with a new order every steppedOrderMs. It ends
+// drawing scene `scene` at scene time `time` or later (at least one frame
+// in), or quietly after the last scene's last order when scene < 0.
+static void steppedPlay(int scene, int time, int fps)
+{
+    const int lastRow = sizeof sceneTable / sizeof sceneTable[0] - 2; // the row before the end
+    prepareFirstPlay();
+    for (int k = 0;; k++) {
+        steppedMs = (int)((long long)k * 1000 / fps);
+        uint32_t order = steppedMs / steppedOrderMs;
+        if (scene < 0 && order >= sceneTable[lastRow].endOrder) return;
+        bool last = currentScene == scene && steppedMs - sceneStartTime >= time;
+        if (last) webGlQuiet(false);
+        runSequencer(sceneTable, order, steppedClock);
+        if (last) return;
+    }
+}
+
+// plays 0: exactly the frame tool's replay; the frames before the one asked
+// for keep their GL state but send nothing to WebGL. plays P: P - 1 whole
+// stepped plays, then one up to the moment, to hold play-again to the first.
+static void drawFrame(int scene, int time, int fps, int plays)
 {
     webGlQuiet(true);
-    replayScene(scene, time, fps, [] { webGlQuiet(false); });
+    if (plays == 0) {
+        replayScene(scene, time, fps, [] { webGlQuiet(false); });
+    } else {
+        for (int play = 1; play < plays; play++) steppedPlay(-1, 0, fps);
+        steppedPlay(scene, time, fps);
+    }
     pageFrameReady();
 }
 
@@ -194,6 +267,9 @@ int main()
         return 0;
     }
     retroPicture = pageNumber("retro") != 0;
+    sharpPicture = pageSharp() != 0;
+    emscripten_set_webglcontextlost_callback("#canvas", nullptr, EM_FALSE, onContextLost);
+    emscripten_set_webglcontextrestored_callback("#canvas", nullptr, EM_FALSE, onContextRestored);
     int width, height;
     emscripten_get_canvas_element_size("#canvas", &width, &height);
     onReshape(width, height);
@@ -206,7 +282,7 @@ int main()
 
     if (frameMode) {
         if (pageNumber("bench") >= 0) benchScene(pageNumber("bench"));
-        else drawFrame(pageNumber("scene"), pageNumber("time"), pageNumber("fps"));
+        else drawFrame(pageNumber("scene"), pageNumber("time"), pageNumber("fps"), pageNumber("plays"));
         return 0;
     }
 

@@ -1,9 +1,41 @@
 // The music layer's JavaScript side: one module played by chiptune3 in an
 // AudioWorklet. The worklet posts its position after every block it mixes;
 // the position handed to the demo is the one that has reached the speakers.
+// Without sound, a clock stands in, stepping through the orders at the times
+// libopenmpt gives for them, so the scenes change where the music would.
 import {ChiptuneJsPlayer} from './chiptune3.js'
 
 const itMagic = 'IMPM'
+const startLimit = 2500 // ms from the gesture to music heard, or else the page says why not (within 3 s)
+
+// A part of the player beside this file, or its data: URL in the one-file edition.
+function partUrl(name) {
+    return window.cubicInline ? window.cubicInline.urls[name] : new URL('./' + name, import.meta.url).href
+}
+
+// The second at which each order starts, as libopenmpt counts it; null when
+// it cannot read the module. libopenmpt runs here on the page's thread.
+async function orderTimes(bytes, orders) {
+    const lib = await (await import(partUrl('libopenmpt.worklet.js'))).default()
+    const file = lib._malloc(bytes.length)
+    lib.HEAPU8.set(bytes, file)
+    const module = lib._openmpt_module_create_from_memory(file, bytes.length, 0, 0, 0)
+    lib._free(file)
+    if (!module) return null
+    const times = []
+    for (let order = 0; order < orders; order++) times.push(lib._openmpt_module_set_position_order_row(module, order, 0))
+    lib._openmpt_module_destroy(module)
+    return times
+}
+
+// Entries of an Impulse Tracker order list before its end marker (255): the
+// orders whose start times the clock without sound needs.
+function countOrders(bytes) {
+    const listed = bytes[0x20] | bytes[0x21] << 8
+    let count = 0
+    while (count < listed && 0xC0 + count < bytes.length && bytes[0xC0 + count] !== 255) count++
+    return count
+}
 
 // Why these bytes cannot be our module, or '' when they look like one.
 export function moduleProblem(bytes) {
@@ -21,19 +53,35 @@ const music = {
     reports: [],         // {at, position} from the worklet, oldest first, at = context seconds
     current: 0,          // the position heard: row << 16 | order
     started: false,      // some position has been heard since play
+    orders: 0,           // entries of the order list
     error: '',
     files: {},           // name -> bytes fetched by the page
-    onFailure: null,     // called with a sentence when the worklet cannot play the module
+    onFailure: null,     // called when not even the clock can play the module
+    onSilence: null,     // called with a sentence when no music is heard in time
+    silent: false,       // the visitor chose to play without sound, for every play from then on
+    times: null,         // seconds at which each order starts, for the silent clock
+    clockStart: 0,       // performance.now() ms at which the silent clock's order 0 began
+    watch: 0,            // the timer that checks, startLimit ms after play, that music is heard
+    unheard: '',         // why no player was made, told once play is asked for
+    told: false,         // onSilence has been called for this play
+    playedAt: 0,         // the context's time when play was asked for
 
     fail(why) { this.error = why; return 0 },
 
     // Creates the audio context, so it must run inside a click or key handler.
+    // A page that cannot make one still plays, silently, once the visitor agrees.
     init() {
-        if (typeof AudioWorkletNode === 'undefined') return this.fail('this browser has no audio worklets')
+        this.unheard = ''
+        if (this.silent) return 1
+        if (typeof AudioWorkletNode === 'undefined' || !window.isSecureContext) {
+            this.unheard = 'No sound: this browser offers no audio worklets here (they need https, 127.0.0.1 or a file).'
+            return 1
+        }
         try {
             this.player = new ChiptuneJsPlayer({repeatCount: -1})
         } catch (e) {
-            return this.fail('the audio output cannot be opened: ' + e)
+            this.unheard = 'No sound: the browser cannot open an audio output (' + e + ').'
+            return 1
         }
         // A shut-down player's worklet may still post: its reports are dropped.
         const player = this.player
@@ -43,8 +91,38 @@ const music = {
             if (this.player === player) this.reports.push({
                 at: player.context.currentTime, position: (data.row & 0xFFFF) << 16 | (data.order & 0xFFFF)})
         })
-        player.onError(e => { if (this.onFailure) this.onFailure('the player cannot read zap_wave.it (' + e.type + ')') })
+        player.onError(() => { if (this.player === player) this.tellSilence('No sound: the music player cannot read zap_wave.it.') })
         return 1
+    },
+
+    // Why nothing is heard startLimit ms after play: the output did not start
+    // (no sound device, or no gesture yet), or the worklet never loaded (chiptune3
+    // only logs that), or it loaded and plays nothing.
+    whyUnheard() {
+        if (this.unheard) return this.unheard
+        const context = this.player.context
+        const stuck = context.state !== 'running' || context.currentTime === this.playedAt
+        if (stuck && navigator.userActivation && !navigator.userActivation.hasBeenActive)
+            return 'No sound: the browser starts sound only after a click or a key on the page.'
+        if (stuck) return 'No sound: the browser did not start its audio output (it may wait for a click, or have no sound device).'
+        if (!this.ready) return 'No sound: the music player (an audio worklet) did not load.'
+        return 'No sound: the music player loaded but plays nothing.'
+    },
+
+    tellSilence(sentence) {
+        clearTimeout(this.watch)
+        if (this.heard() || !this.playing || this.told) return
+        this.told = true
+        if (this.onSilence) this.onSilence(sentence)
+    },
+
+    // The visitor's choice after the sentence: the same play on the clock.
+    async playSilently() {
+        this.silent = true
+        this.shutdown()
+        if (!this.times) this.times = await orderTimes(this.bytes, this.orders)
+        if (!this.times) { if (this.onFailure) this.onFailure(); return }
+        this.clockStart = performance.now()
     },
 
     loadBytes(bytes, looping) {
@@ -52,6 +130,7 @@ const music = {
         if (why) return this.fail(why)
         this.bytes = bytes
         this.looping = !!looping
+        this.orders = countOrders(bytes)
         return 1
     },
 
@@ -67,18 +146,38 @@ const music = {
     },
 
     play() {
-        if (!this.player || !this.bytes) return 0
+        if (!this.bytes) return 0
         this.playing = true
         this.reports = []
         this.current = 0
         this.started = false
+        this.told = false
+        clearTimeout(this.watch)
+        if (this.silent) {
+            this.playSilently()
+            return 1
+        }
+        if (this.unheard) { setTimeout(() => this.tellSilence(this.unheard)); return 1 }
+        this.playedAt = this.player.context.currentTime
+        this.watch = setTimeout(() => this.tellSilence(this.whyUnheard()), startLimit)
         if (this.ready) this.send()
         return 1
+    },
+
+    // The silent clock's order: the last one whose start time has passed.
+    clockPosition() {
+        if (!this.times || !this.clockStart) return this.current
+        const seconds = (performance.now() - this.clockStart) / 1000
+        let order = this.current & 0xFFFF
+        while (order + 1 < this.times.length && this.times[order + 1] <= seconds) order++
+        this.started = true
+        return this.current = order
     },
 
     // What the worklet mixed reaches the speakers after the context's own
     // buffering (baseLatency) and the device's (outputLatency, where known).
     position() {
+        if (this.silent) return this.clockPosition()
         if (!this.player) return this.current
         const ctx = this.player.context
         const heardAt = ctx.currentTime - (ctx.baseLatency || 0) - (ctx.outputLatency || 0)
@@ -91,10 +190,17 @@ const music = {
 
     heard() { this.position(); return this.started ? 1 : 0 },
 
-    stop() { this.playing = false; if (this.player) this.player.stop(); return 1 },
-    free() { this.bytes = null; return 1 },
+    stop() {
+        this.playing = false
+        this.clockStart = 0
+        clearTimeout(this.watch)
+        if (this.player) this.player.stop()
+        return 1
+    },
+    free() { this.bytes = null; this.orders = 0; return 1 },
 
     shutdown() {
+        clearTimeout(this.watch)
         if (this.player) this.player.context.close()
         this.player = null
         this.ready = false

@@ -6,6 +6,7 @@
 
 // GL layer (gl.cpp).
 bool webGlStart();         // the program and the vertex buffer, on the current WebGL context
+bool webGlRestore();       // the same again on a context given back after a loss, with the state kept here
 void webGlFlush();         // draws what is batched; called before every real state change
 void webGlQuiet(bool quiet); // true: frames keep their GL state but draw nothing
 void webGlFinish();        // returns once WebGL has drawn everything it was given

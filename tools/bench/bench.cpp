@@ -18,7 +18,7 @@
 #include <vector>
 #include <unistd.h>
 #ifndef NULL_GL
-#include "render_window.h"
+#include "bench_window.h"
 #endif
 
 static const char *const sceneNames[] = {
@@ -32,7 +32,8 @@ struct BenchOptions {
     int         onlyScene = -1; // -1: all nine
     std::string data = ".";     // where fontpre.tga and zap_wave.it lie
     bool        extras = true;  // also the simulation steps and the audio
-    int         width = 640, height = 480; // the output, sharp
+    int         width = 640, height = 480; // the output
+    bool        adapt = false;  // the drawing size rule runs on the frame times, as in the demo
 };
 
 struct SceneResult {
@@ -45,6 +46,9 @@ struct SceneResult {
     double wallSeconds;         // all frames together
     int    meanBoxes, fewestBoxes, mostBoxes;
     int    mostBoxesTime;       // sceneTime of the first frame with the most boxes
+    double laterFps;            // the second half's frames over their wall time
+    int    sizeChanges;         // --adapt: changes of the drawing size
+    PixelBox lastDrawn;         // the drawing size at the end
 };
 
 static BenchOptions options;
@@ -89,10 +93,25 @@ static SceneResult runScene(int scene)
     std::vector<double> submit(frames), swap(frames);
     std::vector<int> boxes(frames);
     resetSceneState();
-    double start = nowMs();
+    // --adapt: the rule runs on across the scenes, as in the demo; only the first
+    // starts at the output's own size.
+    static bool first = true;
+    if (first) {
+        drawingRule = DrawingRule{};
+        onReshape(options.width, options.height);
+        first = false;
+    }
+    int sizeChanges = 0;
+    double start = nowMs(), halfway = start;
     for (int k = 0; k < frames; k++) {
         int t = (int)((long long)k * 1000 / options.steps);
         boxesDrawn = 0;
+        if (k == frames / 2) halfway = nowMs();
+        if (options.adapt) {
+            int step = drawingRule.step;
+            frameShown(nowMs(), false);
+            sizeChanges += drawingRule.step != step;
+        }
         double before = nowMs();
         swapCalledMs = before;
         draw(t);
@@ -105,7 +124,11 @@ static SceneResult runScene(int scene)
 
     SceneResult r = {};
     r.frames = frames;
-    r.wallSeconds = (nowMs() - start) / 1000;
+    double end = nowMs();
+    r.wallSeconds = (end - start) / 1000;
+    r.laterFps = (frames - frames / 2) / ((end - halfway) / 1000);
+    r.sizeChanges = sizeChanges;
+    r.lastDrawn = picture;
     r.medianMs = percentile(times, 0.5);
     r.p99Ms = percentile(times, 0.99);
     r.submitMs = percentile(submit, 0.5);
@@ -130,7 +153,7 @@ static SceneResult runScene(int scene)
 static void usage(const char *why)
 {
     fprintf(stderr, "cubic-harmony-bench: %s\n"
-                    "usage: cubic-harmony-bench [--seconds S] [--steps N] [--scene N] [--size WxH] [--data DIR] [--extras no]\n", why);
+                    "usage: cubic-harmony-bench [--seconds S] [--steps N] [--scene N] [--size WxH] [--adapt yes] [--data DIR] [--extras no]\n", why);
     exit(2);
 }
 
@@ -144,6 +167,7 @@ static void parseOptions(int argc, char **argv)
         else if (!strcmp(name, "--scene"))   options.onlyScene = atoi(value);
         else if (!strcmp(name, "--data"))    options.data = value;
         else if (!strcmp(name, "--extras"))  options.extras = strcmp(value, "no") != 0;
+        else if (!strcmp(name, "--adapt"))   options.adapt = strcmp(value, "no") != 0;
         else if (!strcmp(name, "--size")) {
             if (!parseSize(value, &options.width, &options.height)) usage("--size wants WxH");
         }
@@ -311,6 +335,21 @@ int main(int argc, char **argv)
     for (int s = 0; s < sceneCount; s++)
         if (benchScene(s)) results[s] = runScene(s);
     printf(", %.2f at the end.\n\n", loadAverage());
+
+    // --- with the drawing size rule: where each scene settled -------------------
+    if (options.adapt) {
+        PixelBox fitted = fitPicture(options.width, options.height);
+        printf("The drawing size rule running on the frame times (unpaced, 60 Hz) across the"
+               " scenes in order, from the picture box's own size, %dx%d:\n\n", fitted.width, fitted.height);
+        printf("| scene | fps | fps, second half | drawn at the end | size changes |\n");
+        printf("|---|---:|---:|---:|---:|\n");
+        for (int s = 0; s < sceneCount; s++)
+            if (benchScene(s))
+                printf("| %d %s | %.0f | %.0f | %dx%d | %d |\n", s, sceneNames[s],
+                       results[s].frames / results[s].wallSeconds, results[s].laterFps,
+                       results[s].lastDrawn.width, results[s].lastDrawn.height, results[s].sizeChanges);
+        printf("\n");
+    }
 
     printf("| scene | frames | fps | median ms (to swap + swap) | p99 ms | first ms | worst later ms (at s) | boxes/frame: mean (range, most at s) | own code |\n");
     printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");

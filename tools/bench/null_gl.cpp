@@ -46,7 +46,6 @@ void glBindTexture(GLenum, GLuint) {}
 void glTexImage2D(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const GLvoid *) {}
 void glTexParameteri(GLenum, GLenum, GLint) {}
 void glTexEnvi(GLenum, GLenum, GLint) {}
-void glReadBuffer(GLenum) {}
 void glCopyTexSubImage2D(GLenum, GLint, GLint, GLint, GLint, GLint, GLsizei, GLsizei) {}
 void glOrtho(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) {}
 void glTexCoord2f(GLfloat, GLfloat) {}

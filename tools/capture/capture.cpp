@@ -3,24 +3,31 @@
 // seconds, the music is rendered up to that moment, and the demo's own
 // sequencer sees the order heard then. ffmpeg, run as a child, encodes into a
 // file beside the output that takes its name only when complete. Frames are
-// drawn at the output size, sharp, or at 640 x 480 enlarged (--retro).
+// drawn off screen through EGL (tools/offscreen.cpp, no X server) at the
+// output size, sharp, or at 640 x 480 enlarged (--retro). Drawing, read-back
+// and encoding overlap: the capture runs at the pace of the slowest of them.
 #include "kit.h"
 #include "player.h"
 #include "png_image.h"
-#include "render_window.h"
+#include "offscreen.h"
 #include "shell.h"
-#include "desktop.h"
 #include "wav_file.h"
-#include <GL/freeglut.h>
+#define GL_GLEXT_PROTOTYPES
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <numeric>
 #include <string>
+#include <thread>
 #include <vector>
 #include <fcntl.h>
 #include <spawn.h>
@@ -50,6 +57,7 @@ struct CaptureOptions {
     std::string wavPath;        // also the soundtrack, when set
     Rational    until;          // seconds; stop there instead of at the end (0: not set)
     std::string data = ".";     // where fontpre.tga and zap_wave.it lie
+    bool        noEncode = false; // only draw, and say how fast: the drawing's own pace
 };
 
 // What a user types for the NTSC rates is a rounding of them; every other
@@ -65,9 +73,7 @@ static int            captureFrameTime;  // ms of the frame being drawn
 static bool           captureEnded;      // the sequencer reached the way out
 static FILE          *encoderInput;      // ffmpeg's standard input
 static pid_t          encoderPid = -1;   // -1 when no ffmpeg runs
-static std::vector<uint8_t> frameRows;   // one frame as GL reads it: BGRA, bottom row first
-static int            framesWritten;
-static bool           writeFailed;
+static std::atomic<bool> writeFailed;    // a frame did not reach ffmpeg or its PNG; set by the writer
 
 // The paths the clean-up removes, kept as plain arrays because it runs from a
 // signal handler too. The video is written beside --out and takes its name only
@@ -112,15 +118,24 @@ static void interrupted(int sig)
     raise(sig);
 }
 
+static void stopWriter();
+
+// From the GL thread only. ffmpeg goes first, so that a writer blocked on the
+// pipe sees it broken and can be joined before the process ends.
 static void fail(const std::string &message)
 {
     fprintf(stderr, "\ncubic-harmony-capture: %s\n", message.c_str());
-    exit(1); // removeLeftovers runs at exit
+    removeLeftovers();
+    stopWriter();
+    exit(1); // removeLeftovers runs at exit too, with nothing left to do
 }
 
 static const char usageText[] =
     "usage: cubic-harmony-capture --out FILE [--fps RATE] [--size WxH | --scale K] [--retro]"
     " [--frames DIR] [--wav FILE] [--until SECONDS] [--data DIR]\n"
+    "       cubic-harmony-capture --no-encode [--fps RATE] [--size WxH | --scale K] [--retro]"
+    " [--until SECONDS] [--data DIR]\n"
+    "  --no-encode only draws the frames and says how fast, to set beside a capture\n"
     "  RATE is frames per second, 1 to 240: a whole number (25), a fraction (30000/1001) or a\n"
     "  decimal read exactly (12.5 is 25/2); 23.976, 29.97 and 59.94 mean the NTSC rates\n"
     "  24000/1001, 30000/1001 and 60000/1001\n";
@@ -238,16 +253,15 @@ static bool endsWith(const std::string &s, const char *suffix)
 static void parseOptions(int argc, char **argv)
 {
     for (int i = 1; i < argc; i++) {
-        if (int words = glutOptionWords(argv, i)) {
-            if (i + words > argc) usage("GLUT's option wants a value");
-            i += words - 1;
-            continue;
-        }
         if (!strcmp(argv[i], "--retro")) {
             options.retro = true;
             continue;
         }
-        if (i + 1 >= argc) usage("every option but --retro takes a value");
+        if (!strcmp(argv[i], "--no-encode")) {
+            options.noEncode = true;
+            continue;
+        }
+        if (i + 1 >= argc) usage("every option but --retro and --no-encode takes a value");
         const char *name = argv[i], *value = argv[++i];
         if      (!strcmp(name, "--out"))    options.out = value;
         else if (!strcmp(name, "--fps"))    options.fps = parseFps(value);
@@ -266,13 +280,18 @@ static void parseOptions(int argc, char **argv)
         else if (!strcmp(name, "--data"))   options.data = value;
         else usage("unknown option");
     }
+    if (options.until.num > 0 && framesBefore(options.until) < 1)
+        refuse("--until is shorter than one frame at that --fps");
+    if (options.noEncode) {
+        if (!options.out.empty() || !options.framesDir.empty() || !options.wavPath.empty())
+            usage("--no-encode writes nothing: it takes no --out, --frames or --wav");
+        return;
+    }
     if (options.out.empty()) usage("--out is required");
     if (endsWith(options.out, "/")) refuse("--out names a folder; it wants a file");
     // H.264 in 4:2:0 halves the colour planes, so both sides must be even.
     if (!endsWith(options.out, ".mkv") && (options.width % 2 || options.height % 2))
         refuse("--size must be even on both sides for an MP4 (a .mkv file takes any size)");
-    if (options.until.num > 0 && framesBefore(options.until) < 1)
-        refuse("--until is shorter than one frame at that --fps");
 }
 
 static bool onPath(const char *program)
@@ -425,14 +444,18 @@ static long countFrames()
     return k;
 }
 
-static void writeFramePng(int frame)
+static size_t frameBytes() { return (size_t)renderWidth * renderHeight * 4; }
+
+// One frame as GL reads it (BGRA, bottom row first) turned into an RGB picture,
+// top row first. The writer thread's alone.
+static bool writeFramePng(long frame, const uint8_t *rows)
 {
     static RgbImage image; // kept from frame to frame: a 2160p frame is 25 MB
     image.width = renderWidth;
     image.height = renderHeight;
     image.pixels.resize((size_t)renderWidth * renderHeight * 3);
     for (int y = 0; y < renderHeight; y++) {
-        const uint8_t *from = &frameRows[(size_t)(renderHeight - 1 - y) * renderWidth * 4];
+        const uint8_t *from = &rows[(size_t)(renderHeight - 1 - y) * renderWidth * 4];
         uint8_t *to = &image.pixels[(size_t)y * renderWidth * 3];
         for (int x = 0; x < renderWidth; x++, from += 4, to += 3) {
             to[0] = from[2];
@@ -441,23 +464,129 @@ static void writeFramePng(int frame)
         }
     }
     char name[64];
-    snprintf(name, sizeof name, "/frame%06d.png", frame);
-    if (!writePng((options.framesDir + name).c_str(), image))
-        fail(options.framesDir + name + ": cannot write");
+    snprintf(name, sizeof name, "/frame%06ld.png", frame);
+    return writePng((options.framesDir + name).c_str(), image);
 }
 
-// Reads the finished frame before the scene swaps it and hands it to ffmpeg,
-// which turns GL's bottom-up rows the right way round. BGRA is what the
-// software renderer keeps, so it reads back without conversion.
-static void takeFrame()
+// --- the pipeline: drawing, read-back and the pipe to ffmpeg overlap -------------
+// The GL thread starts the read-back of frame k into pixel buffer k % count and
+// goes on drawing; it maps frame k - 1's buffer, whose read-back has had a whole
+// frame to finish, and hands the rows to the writer thread, which feeds ffmpeg
+// (and the PNGs of --frames) straight from the mapped buffer. The GL thread
+// waits only when the writer still holds the buffer it wants next, that is when
+// ffmpeg is the slowest stage. Frames reach ffmpeg whole and in order.
+static const int pixelBufferCount = 4;                // one being read into, the rest mapped for the writer
+static GLuint          pixelBuffers[pixelBufferCount];
+static const uint8_t  *mappedRows[pixelBufferCount];  // frame j's rows at j % count while handed over
+static std::mutex      pipelineLock;                  // guards the rows, the counts and noMoreFrames
+static std::condition_variable pipelineMoved;         // a frame handed over or written, or the end
+static long            framesRead;                    // read-backs started (GL thread only)
+static long            framesHanded;                  // frames mapped and given to the writer
+static std::atomic<long> framesWritten;               // frames the writer is done with
+static bool            noMoreFrames;                  // the last frame is handed over, or a failure
+static std::thread     writer;
+static std::string     writerError;                   // the writer's own failure, said after it is joined
+
+// The writer thread: frames in order, each fwrite()n whole to ffmpeg. After a
+// failure it only counts the frames, so the GL thread never waits on it.
+static void writeFrames()
 {
-    glReadBuffer(GL_BACK);
+    for (long j = 0;; j++) {
+        const uint8_t *rows;
+        {
+            std::unique_lock<std::mutex> hold(pipelineLock);
+            pipelineMoved.wait(hold, [j] { return framesHanded > j || noMoreFrames; });
+            if (framesHanded <= j) return;
+            rows = mappedRows[j % pixelBufferCount];
+        }
+        if (!writeFailed) {
+            if (fwrite(rows, 1, frameBytes(), encoderInput) != frameBytes()) writeFailed = true;
+            else if (!options.framesDir.empty() && !writeFramePng(j, rows)) {
+                char name[64];
+                snprintf(name, sizeof name, "/frame%06ld.png", j);
+                writerError = options.framesDir + name + ": cannot write";
+                writeFailed = true;
+            }
+        }
+        {
+            std::lock_guard<std::mutex> hold(pipelineLock);
+            framesWritten = j + 1;
+        }
+        pipelineMoved.notify_all();
+    }
+}
+
+static void startPipeline()
+{
+    glGenBuffers(pixelBufferCount, pixelBuffers);
+    for (GLuint buffer : pixelBuffers) {
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+        glBufferData(GL_PIXEL_PACK_BUFFER, (GLsizeiptr)frameBytes(), nullptr, GL_STREAM_READ);
+    }
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, renderWidth, renderHeight, GL_BGRA, GL_UNSIGNED_BYTE, frameRows.data());
-    if (fwrite(frameRows.data(), 1, frameRows.size(), encoderInput) != frameRows.size())
-        writeFailed = true;
-    if (!options.framesDir.empty()) writeFramePng(framesWritten);
-    framesWritten++;
+    writer = std::thread(writeFrames);
+}
+
+static void handOver(long frame)
+{
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, pixelBuffers[frame % pixelBufferCount]);
+    const void *rows = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+    if (!rows) fail("cannot read the frames back: GL maps no pixel buffer");
+    {
+        std::lock_guard<std::mutex> hold(pipelineLock);
+        mappedRows[frame % pixelBufferCount] = (const uint8_t *)rows;
+        framesHanded = frame + 1;
+    }
+    pipelineMoved.notify_all();
+}
+
+// The read-back hook, where the demo would swap. BGRA is what the software
+// renderer keeps, so it reads back without conversion; ffmpeg turns GL's
+// bottom-up rows the right way round.
+static void readFrame()
+{
+    long k = framesRead++;
+    GLuint buffer = pixelBuffers[k % pixelBufferCount];
+    if (k >= pixelBufferCount) { // the buffer still holds frame k - count: wait till it is written
+        std::unique_lock<std::mutex> hold(pipelineLock);
+        pipelineMoved.wait(hold, [k] { return framesWritten > k - pixelBufferCount; });
+        hold.unlock();
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+        glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    }
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+    glReadPixels(0, 0, renderWidth, renderHeight, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    if (k > 0) handOver(k - 1);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+}
+
+// --no-encode: the frame finished as a swap would finish it, nothing read.
+static void finishFrame()
+{
+    glFinish();
+    framesRead++;
+}
+
+// Safe to call at any time from the GL thread: the writer takes what was
+// handed over (or, after a failure, only counts it) and ends.
+static void stopWriter()
+{
+    if (!writer.joinable()) return;
+    {
+        std::lock_guard<std::mutex> hold(pipelineLock);
+        noMoreFrames = true;
+    }
+    pipelineMoved.notify_all();
+    writer.join();
+}
+
+// The last frame read goes over too, and the writer finishes.
+static void finishPipeline()
+{
+    if (framesRead > 0 && !writeFailed) handOver(framesRead - 1);
+    stopWriter();
+    if (!writerError.empty()) fail(writerError);
 }
 
 static void startEncoder(const std::string &audioPath)
@@ -583,15 +712,14 @@ static void showProgress(long done, long total, std::chrono::steady_clock::time_
 
 int main(int argc, char **argv)
 {
-    // --- set-up: options, surroundings, the window and the two files ------------
+    // --- set-up: options, surroundings, the GL context and the two files ---------
     signal(SIGPIPE, SIG_IGN); // a dead ffmpeg shows as a failed write
-    parseOptions(argc, argv);   // before glutInit: mistakes need no display
-    glutInit(&argc, argv);
-    checkSurroundings();
+    parseOptions(argc, argv);   // before any GL: mistakes cost nothing
+    if (!options.noEncode) checkSurroundings();
     renderWidth = options.width;
     renderHeight = options.height;
     retroPicture = options.retro;
-    openRenderWindow("cubic-harmony-capture");
+    openOffscreen("cubic-harmony-capture");
     char error[512];
     if (!loadBlockFontFrom((options.data + "/fontpre.tga").c_str(), error, sizeof error)) fail(error);
 
@@ -600,32 +728,47 @@ int main(int argc, char **argv)
     playerFreeModule();
     long frames = countFrames();
     long audioFrames = audioFramesAt(frames);
-    std::string audioPath = workFile("/soundtrack.wav");
-    if (!writeWav(audioPath.c_str(), soundtrack.data(), (size_t)audioFrames, audioRate))
-        fail("cannot write the soundtrack to " + std::string(workDir));
-    if (!options.wavPath.empty() &&
-        !writeWav(options.wavPath.c_str(), soundtrack.data(), (size_t)audioFrames, audioRate))
-        fail(options.wavPath + ": cannot write");
+    if (!options.noEncode) {
+        std::string audioPath = workFile("/soundtrack.wav");
+        if (!writeWav(audioPath.c_str(), soundtrack.data(), (size_t)audioFrames, audioRate))
+            fail("cannot write the soundtrack to " + std::string(workDir));
+        if (!options.wavPath.empty() &&
+            !writeWav(options.wavPath.c_str(), soundtrack.data(), (size_t)audioFrames, audioRate))
+            fail(options.wavPath + ": cannot write");
+        startEncoder(audioPath);
+        startPipeline();
+    }
 
-    // --- the pictures: the demo's sequencer frame by frame, straight to ffmpeg ----
-    startEncoder(audioPath);
-    frameRows.resize((size_t)renderWidth * renderHeight * 4);
+    // --- the pictures: the demo's sequencer frame by frame, on to ffmpeg ---------
     SceneEntry table[10];
     for (int i = 0; i < 10; i++) table[i] = {i == 9 ? endCapture : sceneTable[i].draw, sceneTable[i].endOrder};
     resetDemo();
     captureEnded = false;
-    beforeSwap = takeFrame;
+    frameFinished = options.noEncode ? finishFrame : readFrame;
     auto start = std::chrono::steady_clock::now();
     for (long k = 0; k < frames && !writeFailed; k++) {
         captureFrameTime = frameMilliseconds(k);
         runSequencer(table, framePosition[k], frameClock);
-        // Frames handed to ffmpeg, not frames drawn: at 2160p the pipe is what waits.
-        showProgress(framesWritten, frames, start, k + 1 == frames);
+        // Frames handed to ffmpeg, not frames drawn: when the pipe is what waits, it shows.
+        showProgress(options.noEncode ? framesRead : framesWritten.load(), frames, start, false);
+    }
+    if (!options.noEncode) finishPipeline();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    long done = options.noEncode ? framesRead : framesWritten.load();
+    showProgress(done, frames, start, true);
+    // Which renderer drew, so that a rate can be set beside others.
+    std::string drawer = std::string((const char *)glGetString(GL_RENDERER)) + ", EGL " + offscreenPlatform();
+    if (options.noEncode) {
+        fprintf(stderr, "cubic-harmony-capture: %ld frames of %dx%d drawn in %.2f s, %.1f frames per second;"
+                " nothing read back or encoded (%s)\n", done, renderWidth, renderHeight, seconds,
+                done / seconds, drawer.c_str());
+        return 0;
     }
     fprintf(stderr, "cubic-harmony-capture: the encoder is finishing the last frames\n");
     finishEncoder();
     keepVideo();
-    fprintf(stderr, "cubic-harmony-capture: %s: %d frames, %.2f s\n", options.out.c_str(), framesWritten,
-            (double)framesWritten * options.fps.den / options.fps.num);
+    fprintf(stderr, "cubic-harmony-capture: %s: %ld frames, %.2f s, drawn, read back and piped to ffmpeg"
+            " at %.1f frames per second (%s)\n", options.out.c_str(), done,
+            (double)done * options.fps.den / options.fps.num, done / seconds, drawer.c_str());
     return 0;
 }

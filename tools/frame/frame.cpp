@@ -1,26 +1,25 @@
 // cubic-harmony-frame: renders one scene at one moment to a PNG, the same way
 // every time. The scene is played from sceneTime 0 in steps of 1000/fps ms up to
 // the moment asked for, so simulations reach the same state on any machine, and
-// the last frame is read from the back buffer just before the scene swaps it.
-// Any output size: sharp by default, or 640 x 480 enlarged by a whole factor.
+// the last frame is read where the demo would swap it. Any output size: sharp
+// by default, or 640 x 480 enlarged by a whole factor. Drawn off screen through
+// EGL (tools/offscreen.cpp): no X server is needed.
 #include "kit.h"
 #include "shell.h"
-#include "desktop.h"
 #include "png_image.h"
-#include "render_window.h"
-#include <GL/freeglut.h>
+#include "offscreen.h"
+#include <GL/gl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-static RgbImage capturedFrame; // the last frame, read just before its swap
+static RgbImage capturedFrame; // the last frame, read where the demo would swap it
 
 static void readLastFrame()
 {
-    glReadBuffer(GL_BACK);
     capturedFrame = readFramebuffer(renderWidth, renderHeight);
-    beforeSwap = nullptr;
+    frameFinished = nullptr;
 }
 
 static void usage(const char *why)
@@ -45,16 +44,11 @@ static int parseNumber(const char *text, const char *name, int low, int high)
 
 int main(int argc, char **argv)
 {
-    // --- arguments: read before glutInit, so mistakes need no display -------------
+    // --- arguments: read before any GL, so mistakes cost nothing ------------------
     int scene = -1, time = -1, fps = 60;
     const char *out = nullptr;
     std::string data = "."; // where fontpre.tga lies: the working directory unless installed
     for (int i = 1; i < argc; i++) {
-        if (int words = glutOptionWords(argv, i)) {
-            if (i + words > argc) usage("GLUT's option wants a value");
-            i += words - 1;
-            continue;
-        }
         if (!strcmp(argv[i], "--retro")) {
             retroPicture = true;
             continue;
@@ -72,8 +66,7 @@ int main(int argc, char **argv)
         else usage("unknown option");
     }
     if (scene < 0 || time < 0 || !out) usage("--scene, --time and --out are required");
-    glutInit(&argc, argv);
-    openRenderWindow("cubic-harmony-frame");
+    openOffscreen("cubic-harmony-frame");
 
     char error[512];
     if (!loadBlockFontFrom((data + "/fontpre.tga").c_str(), error, sizeof error)) {
@@ -88,7 +81,7 @@ int main(int argc, char **argv)
     glEnable(GL_RASTERIZER_DISCARD);
     replayScene(scene, time, fps, [] {
         glDisable(GL_RASTERIZER_DISCARD);
-        beforeSwap = readLastFrame;
+        frameFinished = readLastFrame;
     });
 
     if (!writePng(out, capturedFrame)) {

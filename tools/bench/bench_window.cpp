@@ -1,6 +1,6 @@
-// The picture tools' window. The scenes end their frames through the demo's own
+// The bench's window. The scenes end their frames through the demo's own
 // present step and the desktop's swap, so they run exactly as in the demo.
-#include "render_window.h"
+#include "bench_window.h"
 #include "shell.h"
 #include "kit.h"
 #include <GL/freeglut.h>

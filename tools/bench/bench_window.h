@@ -1,5 +1,6 @@
-// The picture tools' window: a plain window of the output size with the demo's
-// start-up state. Every frame passes the demo's own present step before its
+// The bench's window: a plain GLUT window of the output size with the demo's
+// start-up state, since the bench times the demo's own path to the screen,
+// swap included. Every frame passes the demo's own present step before its
 // swap, and the beforeSwap hook (desktop.h) sees it just after that.
 #pragma once
 

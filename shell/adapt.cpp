@@ -1,0 +1,125 @@
+// The drawing size that holds the refresh: where frames drawn at the picture
+// box's own size miss the display's refresh, the scenes draw into a smaller box
+// at the bottom-left corner and the present step enlarges it into the picture
+// box. The rule is a pure function of frame times; each platform hands it the
+// time of every frame it shows.
+#include "shell.h"
+#include "kit.h"
+#include <cmath>
+#include <cstdio>
+
+// Linear scales of the picture box, each about two thirds of the area of the
+// one before, far enough for the largest output (8192 wide); a size under
+// 640 x 480 is drawn at 640 x 480 and ends the list.
+static const double drawingScales[] = {1.0, 0.8, 0.64, 0.5, 0.4, 0.32, 0.25, 0.2, 0.16, 0.125, 0.1, 0.08, 0.0625};
+static const int drawingScaleCount = sizeof drawingScales / sizeof drawingScales[0];
+
+static const int    windowFrames   = 30;    // frames whose mean makes one decision
+static const double missMargin     = 1.2;   // a mean over the refresh times this: one size smaller
+static const double roomMargin     = 0.85;  // the next size up, estimated under the refresh times this: one size larger
+static const double heldMargin     = 1.05;  // paced, a mean under the refresh times this held it
+static const int    firstProbe     = 10;    // paced, windows held before the next size up is tried
+static const int    mostProbeDoublings = 4; // the wait doubles after each try that missed, up to 160 windows
+static const double longestFrame   = 4;     // refreshes: a longer frame counts as this long, so one stall (a
+                                            // hidden page, the machine busy elsewhere) cannot move the size alone
+
+bool        sharpPicture = false; // --sharp: the picture box's own size whatever it costs
+DrawingRule drawingRule;          // the demo's running rule; its step is the size the reshape sets
+static double lastFrameMs = -1;   // the platform's clock at the last frame shown, -1 before the first
+
+PixelBox drawingBox(PixelBox fitted, int step)
+{
+    if (step <= 0 || fitted.width <= 640 || fitted.height <= 480) return fitted;
+    if (step >= drawingScaleCount) step = drawingScaleCount - 1;
+    int width = (int)lround(fitted.width * drawingScales[step]);
+    int height = (int)lround(fitted.height * drawingScales[step]);
+    if (width < 640 || height < 480) return {0, 0, 640, 480};
+    return {0, 0, width, height};
+}
+
+int drawingSteps(PixelBox fitted)
+{
+    int steps = 1;
+    while (steps < drawingScaleCount) {
+        PixelBox previous = drawingBox(fitted, steps - 1), box = drawingBox(fitted, steps);
+        if (box.width == previous.width && box.height == previous.height) break;
+        steps++;
+    }
+    return steps;
+}
+
+static double area(PixelBox box) { return (double)box.width * box.height; }
+
+double drawingRefreshMs(const DrawingRule *rule)
+{
+    return rule->refreshMs > 0 ? rule->refreshMs : 1000.0 / 60;
+}
+
+// Unpaced, a frame's time is what it costs, and the next size up is estimated
+// by its area. Paced by a swap interval (or the browser's animation frames), a
+// frame that holds the refresh takes exactly one refresh whatever it costs, so
+// no room can be seen: after holding for a while the next size up is simply
+// tried, and a try that misses comes back down after one window, the next try
+// waiting twice as long.
+bool feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs, bool paced)
+{
+    int steps = drawingSteps(fitted);
+    if (rule->step >= steps) rule->step = steps - 1;
+    if (steps == 1 || frameMs <= 0) return false;
+    if (frameMs > longestFrame * drawingRefreshMs(rule)) frameMs = longestFrame * drawingRefreshMs(rule);
+    if (rule->frames < 0) {   // the window after a change: the new size settles
+        rule->frames++;
+        return false;
+    }
+    rule->totalMs += frameMs;
+    if (++rule->frames < windowFrames) return false;
+    double mean = rule->totalMs / rule->frames;
+    rule->frames = 0;
+    rule->totalMs = 0;
+    double refresh = drawingRefreshMs(rule);
+
+    bool tried = rule->trying;
+    rule->trying = false;
+    if (mean > refresh * missMargin) {
+        rule->heldWindows = 0;
+        if (tried && rule->failedTries < mostProbeDoublings) rule->failedTries++;
+        if (rule->step + 1 >= steps) return false;
+        rule->step++;
+        rule->frames = -windowFrames;
+        return true;
+    }
+    if (tried) rule->failedTries = 0;
+    rule->heldWindows = mean <= refresh * heldMargin ? rule->heldWindows + 1 : 0;
+    if (rule->step == 0) return false;
+    double larger = area(drawingBox(fitted, rule->step - 1)) / area(drawingBox(fitted, rule->step));
+    bool room = mean * larger < refresh * roomMargin;
+    if (paced && rule->heldWindows >= firstProbe << rule->failedTries) {
+        room = true;
+        rule->trying = true;
+    }
+    if (!room) return false;
+    rule->step--;
+    rule->heldWindows = 0;
+    rule->frames = -windowFrames;
+    return true;
+}
+
+// Called by the platform at the start of every frame it shows, before the scene
+// draws: a new size takes effect through the reshape, between two frames.
+void frameShown(double nowMs, bool paced)
+{
+    double frameMs = lastFrameMs < 0 ? -1 : nowMs - lastFrameMs;
+    lastFrameMs = nowMs;
+    if (retroPicture || sharpPicture) return;
+    PixelBox fitted = fitPicture(output.width, output.height);
+    int before = drawingRule.step;
+    if (!feedDrawingRule(&drawingRule, fitted, frameMs, paced)) return;
+    onReshape(output.width, output.height);
+    int rate = (int)lround(1000 / drawingRefreshMs(&drawingRule));
+    if (drawingRule.step > before)
+        fprintf(stderr, "cubic-harmony: drawing at %dx%d (of %dx%d) to hold %d frames a second\n",
+                picture.width, picture.height, fitted.width, fitted.height, rate);
+    else
+        fprintf(stderr, "cubic-harmony: drawing at %dx%d (of %dx%d) again: there is room at %d frames a second\n",
+                picture.width, picture.height, fitted.width, fitted.height, rate);
+}

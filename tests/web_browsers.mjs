@@ -1,0 +1,120 @@
+// The three browser engines behind one small driver for the browser test: Chromium and Firefox
+// through puppeteer-core (Firefox over WebDriver BiDi), WebKit's MiniBrowser through
+// WebKitWebDriver's W3C endpoints with plain fetch. A tab offers run, until, click, picture, close.
+import {createRequire} from 'node:module'
+import {spawn, execFileSync} from 'node:child_process'
+import net from 'node:net'
+
+// puppeteer-core is installed with the page's own packages, in web/.
+const puppeteer = createRequire(new URL('../web/package.json', import.meta.url))('puppeteer-core')
+
+const chromiumFlags = () => [
+    ...(process.env.WEB_RENDERER === 'swiftshader' ? ['--use-angle=swiftshader', '--enable-unsafe-swiftshader']
+                                                   : ['--use-angle=gl', '--ignore-gpu-blocklist']),
+    '--no-sandbox', '--use-gl=angle', '--hide-scrollbars', '--window-size=640,480', '--disable-background-networking',
+    '--disable-audio-output']
+
+// A puppeteer tab: its console lines go to lines.
+function puppeteerTab(page, lines) {
+    page.on('console', message => lines.push(message.text()))
+    page.on('pageerror', error => lines.push('pageerror: ' + error.message))
+    return {
+        lines,
+        run: (fn, ...args) => page.evaluate(fn, ...args),
+        until: (fn, seconds) => page.waitForFunction(fn, {timeout: seconds * 1000, polling: 50}).then(() => true, () => false),
+        click: selector => page.click(selector),
+        screenshot: path => page.screenshot({path}),
+        close: () => page.close(),
+    }
+}
+
+async function puppeteerEngine(name, options) {
+    const browser = await puppeteer.launch(name === 'firefox'
+        ? {product: 'firefox', protocol: 'webDriverBiDi', executablePath: '/usr/bin/firefox-esr', headless: true,
+           env: options.env, defaultViewport: {width: 640, height: 480}}
+        : {executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true, env: options.env,
+           defaultViewport: {width: 640, height: 480}, args: [...chromiumFlags(), ...(options.flags || [])]})
+    return {
+        name, version: await browser.version(),
+        async open(url, lines = []) {
+            const page = await browser.newPage()
+            const tab = puppeteerTab(page, lines)
+            await page.goto(url)
+            return tab
+        },
+        close: () => browser.close(),
+    }
+}
+
+const freePort = () => new Promise(done => { const s = net.createServer().listen(0, '127.0.0.1', () => {
+    const port = s.address().port; s.close(() => done(port)) }) })
+
+// WebKit: one window of MiniBrowser, driven over WebDriver; a tab is that window at a new address.
+async function webkitEngine(options) {
+    const miniBrowser = execFileSync('sh', ['-c', 'dpkg -L libwebkit2gtk-4.1-0 | grep "/MiniBrowser$"']).toString().trim()
+    const port = await freePort()
+    const driver = spawn('WebKitWebDriver', ['--port=' + port], {env: options.env, stdio: 'ignore'})
+    const base = `http://127.0.0.1:${port}`
+    const call = async (method, path, body) => {
+        const response = await fetch(base + path, {method, body: body && JSON.stringify(body),
+                                                   headers: {'Content-Type': 'application/json'}})
+        const answer = await response.json()
+        if (!response.ok) throw new Error(`WebDriver ${path}: ${answer.value?.message || response.status}`)
+        return answer.value
+    }
+    let session
+    for (let tries = 0; !session; tries++) {
+        try {
+            session = (await call('POST', '/session', {capabilities: {alwaysMatch: {browserName: 'MiniBrowser',
+                'webkitgtk:browserOptions': {binary: miniBrowser, args: ['--automation']}}}})).sessionId
+        } catch (error) {
+            if (tries > 50) throw error
+            await new Promise(done => setTimeout(done, 100))
+        }
+    }
+    const at = path => `/session/${session}${path}`
+    const run = (fn, ...args) => call('POST', at('/execute/sync'), {script: `return (${fn}).apply(null, arguments)`, args})
+    const version = await run(() => navigator.userAgent)
+    return {
+        name: 'webkit', version: /AppleWebKit\/[\d.]+/.exec(version)?.[0] || version,
+        async open(url, lines = []) {
+            await call('POST', at('/url'), {url})
+            return {
+                lines: null, run, // WebDriver gives no console
+                async until(fn, seconds) {
+                    for (const end = Date.now() + seconds * 1000; Date.now() < end;) {
+                        if (await run(fn).catch(() => false)) return true
+                        await new Promise(done => setTimeout(done, 100))
+                    }
+                    return false
+                },
+                async click(selector) {
+                    const element = await call('POST', at('/element'), {using: 'css selector', value: selector})
+                    await call('POST', at(`/element/${Object.values(element)[0]}/click`), {})
+                },
+                close: () => call('POST', at('/url'), {url: 'about:blank'}),
+            }
+        },
+        async close() {
+            await call('DELETE', at('')).catch(() => {})
+            driver.kill()
+        },
+    }
+}
+
+// options: env (the browser's environment), flags (Chromium's extra switches).
+export function openEngine(name, options = {}) {
+    options = {...options, env: {...process.env, ...options.env}}
+    return name === 'webkit' ? webkitEngine(options) : puppeteerEngine(name, options)
+}
+
+// A private PulseAudio server with one null sink, for the browsers' sound; its
+// XDG_RUNTIME_DIR is dir, where clients started with the same one find it.
+export async function startPulse(dir) {
+    const server = spawn('pulseaudio', ['--daemonize=no', '-n', '--exit-idle-time=-1', '--load=module-null-sink sink_name=out',
+                                        '--load=module-native-protocol-unix'],
+                         {env: {...process.env, XDG_RUNTIME_DIR: dir}, stdio: 'ignore'})
+    const {existsSync} = await import('node:fs')
+    for (let i = 0; i < 100 && !existsSync(dir + '/pulse/native'); i++) await new Promise(done => setTimeout(done, 50))
+    return server
+}

@@ -1,0 +1,15 @@
+// The picture tools' platform: no window and no X server. A GL context through
+// EGL draws into a framebuffer object of the output size; the core's present
+// step runs as in the demo, and where the demo would swap, the tool's read-back
+// hook sees the finished frame.
+#pragma once
+
+extern int renderWidth, renderHeight; // the output in pixels, 640 x 480 unless the tool is told otherwise
+extern void (*frameFinished)();       // runs where the swap would, after the present step; null: nothing
+
+// The context and its framebuffer object of renderWidth x renderHeight, with
+// the reshape projection (sharp or retro as retroPicture says), flat shading,
+// face culling and the modelview matrix selected. Any failure: one line on
+// standard error naming the tool, exit code 1.
+void openOffscreen(const char *tool);
+const char *offscreenPlatform(); // how the context was made: "surfaceless" or "device"

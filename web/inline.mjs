@@ -1,0 +1,56 @@
+// Writes the one-file edition: the page with everything it would fetch inside it, as base64,
+// so that it plays when opened from file:// (where a page can fetch nothing and a blob: worklet
+// fails). The page finds the parts in window.cubicInline; scripts and the worklet become data: URLs.
+// Usage: node inline.mjs OUT.html index.html cubic-harmony.js cubic-harmony.wasm fontpre.tga
+//            zap_wave.it player.js chiptune3.js chiptune3.worklet.js libopenmpt.worklet.js
+// Each input is known by its file name, whatever folder it is in.
+import fs from 'node:fs'
+import path from 'node:path'
+
+const [out, ...inputs] = process.argv.slice(2)
+const parts = Object.fromEntries(inputs.map(file => [path.basename(file), fs.readFileSync(file)]))
+const needed = ['index.html', 'cubic-harmony.js', 'cubic-harmony.wasm', 'fontpre.tga', 'zap_wave.it',
+                'player.js', 'chiptune3.js', 'chiptune3.worklet.js', 'libopenmpt.worklet.js']
+const missing = needed.filter(name => !parts[name])
+if (!out || missing.length) {
+    console.error(`inline.mjs: ${out ? 'missing ' + missing.join(', ') : 'no output named'}` +
+                  '\nusage: node inline.mjs OUT.html ' + needed.join(' '))
+    process.exit(2)
+}
+const text = name => parts[name].toString('utf8')
+const base64 = data => Buffer.from(data).toString('base64')
+// A text the page's code must find, or this script is out of step with the files it inlines.
+function replaceOnce(name, source, from, to) {
+    if (!source.includes(from)) { console.error(`inline.mjs: ${name} no longer has ${from}`); process.exit(1) }
+    return source.replace(from, to)
+}
+
+// libopenmpt is inlined once: the worklet is libopenmpt's text followed by chiptune3's worklet,
+// and that text is padded to whole base64 groups so the two base64 strings join into one.
+let library = text('libopenmpt.worklet.js')
+library += ' '.repeat((3 - Buffer.byteLength(library) % 3) % 3)
+// The worklet's own names stay in a block of their own: it declares a libopenmpt of its own.
+const worklet = '\nconst libopenmptPromise = libopenmpt\n{\n' +
+    replaceOnce('chiptune3.worklet.js', text('chiptune3.worklet.js'), "import libopenmptPromise from './libopenmpt.worklet.js'", '') + '\n}\n'
+// The player and chiptune3 become one module; chiptune3 takes its worklet from the inlined parts.
+const player = replaceOnce('chiptune3.js', text('chiptune3.js'), "new URL('./chiptune3.worklet.js', import.meta.url)",
+                           "window.cubicInline.urls['chiptune3.worklet.js']") +
+    replaceOnce('player.js', text('player.js'), "import {ChiptuneJsPlayer} from './chiptune3.js'", '')
+
+const data = `<script>
+'use strict'
+// The one-file edition's parts, made by web/inline.mjs.
+{
+const js = 'data:application/javascript;base64,', library = '${base64(library)}'
+window.cubicInline = {
+    files: {${['fontpre.tga', 'zap_wave.it', 'cubic-harmony.wasm'].map(name => `'${name}': '${base64(parts[name])}'`).join(', ')}},
+    urls: {'libopenmpt.worklet.js': js + library,
+           'chiptune3.worklet.js': js + library + '${base64(worklet)}',
+           'player.js': js + '${base64(player)}',
+           'cubic-harmony.js': js + '${base64(parts['cubic-harmony.js'])}'},
+}
+}
+</script>
+`
+const page = replaceOnce('index.html', text('index.html'), "<script>\n'use strict'", data + "<script>\n'use strict'")
+fs.writeFileSync(out, page)
