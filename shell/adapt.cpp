@@ -23,6 +23,9 @@ static const int    mostProbeDoublings = 4; // the wait doubles after each try t
 static const double longestFrame   = 4;     // refreshes: a longer frame counts as this long, so one stall (a
                                             // hidden page, the machine busy elsewhere) cannot move the size alone
 static const double helpMargin     = 0.9;   // a smaller size must save a tenth of the frame, or it is given up
+// The refresh held: 60 Hz. It is not guessed from paced frames, since a swap
+// interval granted but not honoured (vblank_mode=0) would read as a fast display.
+static const double refreshMs      = 1000.0 / 60;
 
 bool        sharpPicture = false; // --sharp: the picture box's own size whatever it costs
 DrawingRule drawingRule;          // the demo's running rule; its step is the size the reshape sets
@@ -51,11 +54,6 @@ int drawingSteps(PixelBox fitted)
 
 static double area(PixelBox box) { return (double)box.width * box.height; }
 
-double drawingRefreshMs(const DrawingRule *rule)
-{
-    return rule->refreshMs > 0 ? rule->refreshMs : 1000.0 / 60;
-}
-
 // Unpaced, a frame's time is what it costs, and the next size up is estimated
 // by its area. Paced by a swap interval (or the browser's animation frames), a
 // frame that holds the refresh takes exactly one refresh whatever it costs, so
@@ -76,7 +74,7 @@ DrawingChange feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs
     if (rule->lowest > 0 && rule->lowest < steps) steps = rule->lowest;
     if (rule->step >= steps) rule->step = steps - 1;
     if (steps == 1 || frameMs <= 0) return drawingKept;
-    double longest = longestFrame * drawingRefreshMs(rule);
+    double longest = longestFrame * refreshMs;
     if (frameMs > longest) frameMs = longest;
     if (rule->frames < 0) {   // the window after a change: the new size settles
         rule->frames++;
@@ -87,7 +85,6 @@ DrawingChange feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs
     double mean = rule->totalMs / rule->frames;
     rule->frames = 0;
     rule->totalMs = 0;
-    double refresh = drawingRefreshMs(rule);
 
     // A mean at the longest frame says only that frames were longer still.
     double largerMs = rule->largerMs;
@@ -101,7 +98,7 @@ DrawingChange feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs
     }
     bool tried = rule->trying;
     rule->trying = false;
-    if (mean > refresh * missMargin) {
+    if (mean > refreshMs * missMargin) {
         rule->heldWindows = 0;
         if (tried && rule->failedTries < mostProbeDoublings) rule->failedTries++;
         if (rule->step + 1 >= steps) return drawingKept;
@@ -111,10 +108,10 @@ DrawingChange feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs
         return drawingSmaller;
     }
     if (tried) rule->failedTries = 0;
-    rule->heldWindows = mean <= refresh * heldMargin ? rule->heldWindows + 1 : 0;
+    rule->heldWindows = mean <= refreshMs * heldMargin ? rule->heldWindows + 1 : 0;
     if (rule->step == 0) return drawingKept;
     double larger = area(drawingBox(fitted, rule->step - 1)) / area(drawingBox(fitted, rule->step));
-    bool room = mean * larger < refresh * roomMargin;
+    bool room = mean * larger < refreshMs * roomMargin;
     if (paced && rule->heldWindows >= firstProbe << rule->failedTries) {
         room = true;
         rule->trying = true;
@@ -137,7 +134,7 @@ void frameShown(double nowMs, bool paced)
     DrawingChange change = feedDrawingRule(&drawingRule, fitted, frameMs, paced);
     if (change == drawingKept) return;
     onReshape(output.width, output.height);
-    int rate = (int)lround(1000 / drawingRefreshMs(&drawingRule));
+    int rate = (int)lround(1000 / refreshMs);
     if (change == drawingSmaller)
         fprintf(stderr, "cubic-harmony: drawing at %dx%d (of %dx%d) to hold %d frames a second\n",
                 picture.width, picture.height, fitted.width, fitted.height, rate);

@@ -22,7 +22,7 @@ int retroFactor(int outputWidth, int outputHeight)
 // for it is drawn sharp); otherwise the picture box.
 static PixelBox shownBox()
 {
-    if (retroPicture && output.width >= 640 && output.height >= 480) {
+    if (drawsRetro(output.width, output.height)) {
         int k = retroFactor(output.width, output.height);
         return {(output.width - 640 * k) / 2, (output.height - 480 * k) / 2, 640 * k, 480 * k};
     }

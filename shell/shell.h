@@ -29,6 +29,7 @@ void replayScene(int scene, int time, int fps, void (*beforeLastFrame)());
 void resetDemo(); // every scene's state, the sequencer's and the generator's as at process start
 void onReshape(int width, int height); // viewport and the projection every scene but the last relies on
 extern bool retroPicture;  // scenes draw at 640 x 480 in the corner, enlarged by a whole factor at the swap
+bool drawsRetro(int width, int height); // retro, and the output holds 640 x 480 (a smaller one is drawn sharp)
 
 // The drawing size (adapt.cpp). Where frames miss the refresh, the scenes draw
 // into a smaller box at the bottom-left corner, never under 640 x 480, and the
@@ -38,8 +39,6 @@ struct DrawingRule {
     int    step;         // the size drawn at: 0 the picture box's own, each step smaller
     int    frames;       // frames timed in the running window; negative, frames left to settle after a change
     double totalMs;      // their time
-    double refreshMs;    // the refresh interval to hold; 0: 60 Hz. Not guessed from paced frames: a swap
-                         // interval granted but not honoured (vblank_mode=0) would read as a fast display
     int    heldWindows;  // windows in a row that held the refresh at this size
     int    failedTries;  // paced: tries of the next size up that missed in a row; each doubles the wait
     bool   trying;       // paced: the running size is a try
@@ -52,7 +51,6 @@ extern bool        sharpPicture; // --sharp: the picture box's own size whatever
 extern DrawingRule drawingRule;  // the demo's: its step is the size the reshape sets
 PixelBox drawingBox(PixelBox fitted, int step); // the box drawn at step for a picture box fitted, at the corner
 int  drawingSteps(PixelBox fitted);             // the different sizes there are, 1 where nothing can be reduced
-double drawingRefreshMs(const DrawingRule *rule);
 // One frame's time (the time since the frame before) into the rule; paced: the
 // platform's frames wait for the refresh. drawingKept where the step is as it was.
 DrawingChange feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs, bool paced);

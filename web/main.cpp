@@ -112,9 +112,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webMusicFailed()
     if (state == starting || state == playing) failAndExit("zap_wave.it: the player cannot read this module");
 }
 
-// ?sharp=1 keeps the canvas's own size whatever it costs, as --sharp does.
-EM_JS(int, pageSharp, (), { return new URLSearchParams(location.search).get('sharp') === '1' ? 1 : 0; });
-
 // The first scene's clock starts when its music is first heard, so the page's
 // time of loading the worklet does not eat into the first scene. The animation
 // frames wait for the display's refresh: the drawing size gets their times as
@@ -267,7 +264,7 @@ int main()
         return 0;
     }
     retroPicture = pageNumber("retro") != 0;
-    sharpPicture = pageSharp() != 0;
+    sharpPicture = pageNumber("sharp") != 0;
     emscripten_set_webglcontextlost_callback("#canvas", nullptr, EM_FALSE, onContextLost);
     emscripten_set_webglcontextrestored_callback("#canvas", nullptr, EM_FALSE, onContextRestored);
     int width, height;
