@@ -476,6 +476,7 @@ static bool writeFramePng(long frame, const uint8_t *rows)
 // waits only when the writer still holds the buffer it wants next, that is when
 // ffmpeg is the slowest stage. Frames reach ffmpeg whole and in order.
 static const int pixelBufferCount = 4;                // one being read into, the rest mapped for the writer
+static const int pipeBytes = 1 << 20;                 // the pipe to ffmpeg
 static GLuint          pixelBuffers[pixelBufferCount];
 static const uint8_t  *mappedRows[pixelBufferCount];  // frame j's rows at j % count while handed over
 static std::mutex      pipelineLock;                  // guards the rows, the counts and noMoreFrames
@@ -618,6 +619,10 @@ static void startEncoder(const std::string &audioPath)
     std::string logPath = workFile("/ffmpeg.log");
     int ends[2];
     if (pipe(ends) != 0) fail(std::string("cannot start ffmpeg: ") + strerror(errno));
+    // ffmpeg takes a whole frame before it encodes it; through the default
+    // 64 KB pipe the writer waits in many small steps while it does. 1 MB is
+    // what any user may ask for; refused, the pipe stays as it is.
+    fcntl(ends[1], F_SETPIPE_SZ, pipeBytes);
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     sigset_t pipeSignal, noSignals;
