@@ -1,0 +1,56 @@
+// The capture's parts and what they share: the options (options.cpp), ffmpeg
+// and the files it writes (encoder.cpp), the pipeline from GL to ffmpeg
+// (pipeline.cpp), and the frame loop over the music (capture.cpp).
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+const int audioRate   = 44100;   // the player's rate without a device
+const int longestDemo = 900;     // seconds; a module that never ends stops here
+
+// A positive fraction in lowest terms: frames per second, or seconds.
+struct Rational {
+    int64_t num = 0, den = 1;
+};
+
+struct CaptureOptions {
+    std::string out;            // the video file; .mkv means lossless
+    Rational    fps = {60, 1};  // frame k stands at k * fps.den / fps.num seconds
+    int         width = 640, height = 480; // the video's frame
+    bool        retro = false;  // drawn at 640 x 480, enlarged by a whole factor
+    std::string framesDir;      // also every frame as a PNG, when set
+    std::string wavPath;        // also the soundtrack, when set
+    Rational    until;          // seconds; stop there instead of at the end (0: not set)
+    std::string data = ".";     // where fontpre.tga and zap_wave.it lie
+    bool        noEncode = false; // only draw, and say how fast: the drawing's own pace
+};
+
+// options.cpp: the command line, and the exact moment of every frame.
+extern CaptureOptions options;
+void parseOptions(int argc, char **argv);
+long framesBefore(Rational seconds);
+int  frameMilliseconds(long k);
+long audioFramesAt(long k);
+bool endsWith(const std::string &s, const char *suffix);
+
+// encoder.cpp: ffmpeg as a child, the video beside --out, the temporary folder,
+// and the clean-up at any exit. fail() is for the GL thread only.
+extern FILE *encoderInput;              // ffmpeg's standard input
+extern std::atomic<bool> writeFailed;   // a frame did not reach ffmpeg or its PNG; set by the writer
+[[noreturn]] void fail(const std::string &message);
+void checkSurroundings();
+std::string workFile(const char *name);
+void startEncoder(const std::string &audioPath);
+void finishEncoder();
+void keepVideo();
+
+// pipeline.cpp: drawing, read-back and the pipe to ffmpeg, overlapping.
+extern long framesRead;                 // read-backs started (GL thread only)
+extern std::atomic<long> framesWritten; // frames the writer is done with
+void startPipeline();
+void readFrame();
+void finishFrame();
+void stopWriter();
+void finishPipeline();
