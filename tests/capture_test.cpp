@@ -122,6 +122,9 @@ TEST(Capture, SaysWhatIsWrongExitsWithOneAndKeepsTheOldFile)
         // ffmpeg knows no container for .xyz: it fails once the frames come.
         {"--out " + keep + "/old.xyz", "", "ffmpeg failed: " + keep + "/old.xyz", keep + "/old.xyz"},
         {"--out /nonexistent/dir/demo.mp4", "", "/nonexistent/dir/demo.mp4: cannot write", ""},
+        // The soundtrack (70 KB) cut off by a 32 KB limit on any file's size.
+        {"--out " + video + " --wav " + keep + "/old.wav", "trap '' XFSZ; ulimit -f 32;",
+         keep + "/old.wav: cannot write", keep + "/old.wav"},
     };
     std::system(("mkdir " + keep + " " + fontOnly + " && ln -s " BUILD_DIR "/fontpre.tga " + fontOnly).c_str());
     for (const auto &f : failures) {
@@ -130,7 +133,7 @@ TEST(Capture, SaysWhatIsWrongExitsWithOneAndKeepsTheOldFile)
         EXPECT_NE(text.find(f.says), std::string::npos) << text;
         EXPECT_NE(text.find("exit 1"), std::string::npos) << text;
         if (f.old.empty()) continue;
-        EXPECT_EQ(readFile(f.old), oldBytes) << f.arguments;
+        EXPECT_TRUE(readFile(f.old) == oldBytes) << f.arguments << ": the old file changed";
         EXPECT_EQ(commandOutput("ls -A " + keep), f.old.substr(keep.size() + 1) + "\n") << f.arguments;
         std::remove(f.old.c_str());
     }
@@ -158,7 +161,8 @@ TEST(Capture, InterruptedLeavesTheOldFileAndNoTemporaryOne)
 
 // Frame k stands at exactly k * D / N seconds: a short capture holds the frames
 // that begin before --until, and ffmpeg is told the fraction itself. The video
-// replaces the old file and keeps its permissions.
+// replaces the old file and keeps its permissions, and so does the soundtrack
+// of --wav, which holds the sound of exactly those frames.
 TEST(Capture, ReadsTheRateAsAnExactFractionAndReplacesTheOldFile)
 {
     const struct { const char *fps, *until, *rate; int frames; } cases[] = {
@@ -168,19 +172,27 @@ TEST(Capture, ReadsTheRateAsAnExactFractionAndReplacesTheOldFile)
         {"12.5",       "0.2",  "25/2",       2},
         {"100",        "0.29", "100/1",      29}, // 0.29 * 100 is below 29 in floating point
     };
-    const std::string dir = scratchFolder(), video = dir + "/v.mp4";
+    const std::string dir = scratchFolder(), video = dir + "/v.mp4", sound = dir + "/a.wav";
     for (const auto &c : cases) {
-        writeFile(video, "the user's own video\n");
-        chmod(video.c_str(), 0640);
-        std::string log = capture(std::string("--fps ") + c.fps + " --until " + c.until + " --out " + video);
+        for (const std::string &old : {video, sound}) {
+            writeFile(old, "the user's own file\n");
+            chmod(old.c_str(), 0640);
+        }
+        std::string log = capture(std::string("--fps ") + c.fps + " --until " + c.until + " --out " + video +
+                                  " --wav " + sound);
         ASSERT_NE(log.find("exit 0"), std::string::npos) << log;
         EXPECT_EQ(commandOutput("ffprobe -v error -count_frames -select_streams v -show_entries "
                                 "stream=r_frame_rate,nb_read_frames -of csv=p=0 " + video),
                   c.rate + std::string(",") + std::to_string(c.frames) + "\n") << c.fps;
-        struct stat st;
-        ASSERT_EQ(stat(video.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, 0640u);
-        EXPECT_EQ(commandOutput("ls -A " + dir), "v.mp4\n");
+        long num, den;
+        ASSERT_EQ(sscanf(c.rate, "%ld/%ld", &num, &den), 2);
+        EXPECT_EQ(readFile(sound).size(), 44 + 4 * (size_t)(c.frames * 44100L * den / num)) << c.fps;
+        for (const std::string &kept : {video, sound}) {
+            struct stat st;
+            ASSERT_EQ(stat(kept.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0640u) << kept;
+        }
+        EXPECT_EQ(commandOutput("ls -A " + dir), "a.wav\nv.mp4\n");
     }
     std::system(("rm -rf " + dir).c_str());
 }

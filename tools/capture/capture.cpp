@@ -122,12 +122,12 @@ int main(int argc, char **argv)
     long frames = countFrames();
     long audioFrames = audioFramesAt(frames);
     if (!options.noEncode) {
-        std::string audioPath = workFile("/soundtrack.wav");
-        if (!writeWav(audioPath.c_str(), soundtrack.data(), (size_t)audioFrames, audioRate))
-            fail("cannot write the soundtrack to " + workFile(""));
         if (!options.wavPath.empty() &&
             !writeWav(options.wavPath.c_str(), soundtrack.data(), (size_t)audioFrames, audioRate))
             fail(options.wavPath + ": cannot write");
+        std::string audioPath = workFile("/soundtrack.wav");
+        if (!writeWav(audioPath.c_str(), soundtrack.data(), (size_t)audioFrames, audioRate))
+            fail("cannot write the soundtrack to " + workFile(""));
         startEncoder(audioPath);
         startPipeline();
     }
