@@ -17,12 +17,14 @@ static const int drawingScaleCount = sizeof drawingScales / sizeof drawingScales
 static const int    windowFrames   = 30;    // frames whose mean makes one decision
 static const double missMargin     = 1.2;   // a mean over the refresh times this: one size smaller
 static const double roomMargin     = 0.85;  // the next size up, estimated under the refresh times this: one size larger
-static const double heldMargin     = 1.05;  // paced, a mean under the refresh times this held it
-static const int    firstProbe     = 10;    // paced, windows held before the next size up is tried
+static const double heldMargin     = 1.05;  // a mean under the refresh times this held it
+static const int    firstProbe     = 10;    // windows held before the next size up is tried, where its
+                                            // cost cannot be estimated
 static const int    mostProbeDoublings = 4; // the wait doubles after each try that missed, up to 160 windows
 static const double longestFrame   = 4;     // refreshes: a longer frame counts as this long, so one stall (a
                                             // hidden page, the machine busy elsewhere) cannot move the size alone
-static const double helpMargin     = 0.9;   // a smaller size must save a tenth of the frame, or it is given up
+static const double helpMargin     = 0.9;   // a smaller size must save a tenth of the frame, or it is
+                                            // passed over or given up
 // The refresh held: 60 Hz. It is not guessed from paced frames, since a swap
 // interval granted but not honoured (vblank_mode=0) would read as a fast display.
 static const double refreshMs      = 1000.0 / 60;
@@ -61,13 +63,53 @@ static double area(PixelBox box) { return (double)box.width * box.height; }
 // tried, and a try that misses comes back down after one window, the next try
 // waiting twice as long.
 //
-// A smaller size pays for the enlargement, a copy and one quad over the whole
-// picture box. Where the frame's cost is not in its pixels (a software renderer
-// whose scenes fill the picture about once, as ours do), that costs as much as
-// it saves: unpaced, the first window at a smaller size is held to the one
-// before it, and a size that is not a tenth faster is given up for good, with
-// every smaller one. Paced frames come in whole refreshes, so a step can be no
-// faster on the display and still lead to one that is: they are not held so.
+// A smaller size pays for the enlargement: a copy, and one quad over the whole
+// picture box. On a software renderer whose scenes fill the picture about once,
+// as ours do, that quad costs about what a scene does, so the first smaller
+// size is slower than the own size and only the smaller ones are faster
+// (llvmpipe at 1920x1080: 13 ms sharp, 17 ms at 1152x864, 11 ms at 640x480).
+// Unpaced, the first window at a smaller size is therefore timed: one not a
+// tenth faster than the own size is passed over, both ways, for the next
+// smaller one, so long as each is a tenth faster than the one before. A size
+// that is not, or the smallest still no faster than the own size, sends the
+// rule back to the size above it where that one was kept, else to the own
+// size, with every smaller one given up for good. Once sizes are passed over the area says nothing of the cost, and the
+// next size up is tried as paced frames try it. Paced frames come in whole
+// refreshes, so a step can be no faster on the display and still lead to one
+// that is: they are not timed so.
+static int smallerStep(const DrawingRule *rule) { return rule->step == 0 ? rule->passed + 1 : rule->step + 1; }
+static int largerStep(const DrawingRule *rule)  { return rule->step == rule->passed + 1 ? 0 : rule->step - 1; }
+
+static DrawingChange moveTo(DrawingRule *rule, int step, DrawingChange change)
+{
+    rule->step = step;
+    rule->heldWindows = 0;
+    rule->frames = -windowFrames;
+    return change;
+}
+
+// The first window at a size just stepped down to: kept, passed over, or given
+// up. Below a size that was kept it is held to that size alone, as load may
+// have moved since the own size was timed.
+static DrawingChange judgeSmaller(DrawingRule *rule, double mean, double largerMs, int steps)
+{
+    bool beatsLarger = mean <= largerMs * helpMargin;
+    if (rule->largerStep > rule->passed) {
+        if (beatsLarger) return drawingKept;
+        rule->lowest = rule->largerStep + 1;
+        return moveTo(rule, rule->largerStep, drawingNoFaster);
+    }
+    if (mean <= rule->ownMs * helpMargin) return drawingKept;
+    if ((rule->largerStep == 0 || beatsLarger) && rule->step + 1 < steps) {
+        rule->passed = rule->step;
+        rule->largerMs = mean;
+        rule->largerStep = rule->step;
+        return moveTo(rule, rule->step + 1, drawingSmaller);
+    }
+    rule->lowest = 1;
+    return moveTo(rule, 0, drawingNoFaster);
+}
+
 DrawingChange feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs, bool paced)
 {
     int steps = drawingSteps(fitted);
@@ -89,38 +131,34 @@ DrawingChange feedDrawingRule(DrawingRule *rule, PixelBox fitted, double frameMs
     // A mean at the longest frame says only that frames were longer still.
     double largerMs = rule->largerMs;
     rule->largerMs = 0;
-    if (largerMs > 0 && largerMs < longest && mean > largerMs * helpMargin) {
-        rule->step--;
-        rule->lowest = rule->step + 1;
-        rule->heldWindows = 0;
-        rule->frames = -windowFrames;
-        return drawingNoFaster;
+    if (largerMs > 0 && largerMs < longest) {
+        DrawingChange judged = judgeSmaller(rule, mean, largerMs, steps);
+        if (judged != drawingKept) return judged;
     }
     bool tried = rule->trying;
     rule->trying = false;
     if (mean > refreshMs * missMargin) {
         rule->heldWindows = 0;
         if (tried && rule->failedTries < mostProbeDoublings) rule->failedTries++;
-        if (rule->step + 1 >= steps) return drawingKept;
-        rule->step++;
-        rule->largerMs = paced ? 0 : mean;
-        rule->frames = -windowFrames;
-        return drawingSmaller;
+        int next = smallerStep(rule);
+        if (next >= steps) return drawingKept;
+        if (rule->step == 0) rule->ownMs = mean;
+        rule->largerMs = paced || tried ? 0 : mean; // back from a try: that size was timed before
+        rule->largerStep = rule->step;
+        return moveTo(rule, next, drawingSmaller);
     }
     if (tried) rule->failedTries = 0;
     rule->heldWindows = mean <= refreshMs * heldMargin ? rule->heldWindows + 1 : 0;
     if (rule->step == 0) return drawingKept;
-    double larger = area(drawingBox(fitted, rule->step - 1)) / area(drawingBox(fitted, rule->step));
+    int up = largerStep(rule);
+    double larger = area(drawingBox(fitted, up)) / area(drawingBox(fitted, rule->step));
     bool room = mean * larger < refreshMs * roomMargin;
-    if (paced && rule->heldWindows >= firstProbe << rule->failedTries) {
+    if ((paced || rule->passed > 0) && rule->heldWindows >= firstProbe << rule->failedTries) {
         room = true;
         rule->trying = true;
     }
     if (!room) return drawingKept;
-    rule->step--;
-    rule->heldWindows = 0;
-    rule->frames = -windowFrames;
-    return drawingLarger;
+    return moveTo(rule, up, drawingLarger);
 }
 
 // Called by the platform at the start of every frame it shows, before the scene

@@ -40,9 +40,12 @@ struct DrawingRule {
     int    frames;       // frames timed in the running window; negative, frames left to settle after a change
     double totalMs;      // their time
     int    heldWindows;  // windows in a row that held the refresh at this size
-    int    failedTries;  // paced: tries of the next size up that missed in a row; each doubles the wait
-    bool   trying;       // paced: the running size is a try
+    int    failedTries;  // tries of the next size up that missed in a row; each doubles the wait
+    bool   trying;       // the running size is a try
     double largerMs;     // the mean at the size before the last step down, until the smaller one is timed
+    int    largerStep;   // that size
+    double ownMs;        // the mean at the picture box's own size when the rule last left it
+    int    passed;       // steps 1 to passed, no faster than the own size, are passed over both ways
     int    lowest;       // 1 + the smallest step worth drawing at; 0 while every step may be
 };
 // What one frame's time did to the rule.

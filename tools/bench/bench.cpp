@@ -34,6 +34,7 @@ struct BenchOptions {
     bool        extras = true;  // also the simulation steps and the audio
     int         width = 640, height = 480; // the output
     bool        adapt = false;  // the drawing size rule runs on the frame times, as in the demo
+    int         reduce = 0;     // every scene drawn this many sizes down from the picture box, enlarged
 };
 
 struct SceneResult {
@@ -98,6 +99,7 @@ static SceneResult runScene(int scene)
     static bool first = true;
     if (first) {
         drawingRule = DrawingRule{};
+        drawingRule.step = options.reduce;
         onReshape(options.width, options.height);
         first = false;
     }
@@ -153,7 +155,7 @@ static SceneResult runScene(int scene)
 static void usage(const char *why)
 {
     fprintf(stderr, "cubic-harmony-bench: %s\n"
-                    "usage: cubic-harmony-bench [--seconds S] [--steps N] [--scene N] [--size WxH] [--adapt yes] [--data DIR] [--extras no]\n", why);
+                    "usage: cubic-harmony-bench [--seconds S] [--steps N] [--scene N] [--size WxH] [--adapt yes | --reduce N] [--data DIR] [--extras no]\n", why);
     exit(2);
 }
 
@@ -168,6 +170,7 @@ static void parseOptions(int argc, char **argv)
         else if (!strcmp(name, "--data"))    options.data = value;
         else if (!strcmp(name, "--extras"))  options.extras = strcmp(value, "no") != 0;
         else if (!strcmp(name, "--adapt"))   options.adapt = strcmp(value, "no") != 0;
+        else if (!strcmp(name, "--reduce"))  options.reduce = atoi(value);
         else if (!strcmp(name, "--size")) {
             if (!parseSize(value, &options.width, &options.height)) usage("--size wants WxH");
         }
@@ -177,6 +180,7 @@ static void parseOptions(int argc, char **argv)
         usage("--seconds must be 0 to 100, --steps 1 to 1000");
     if (options.seconds * options.steps < 1) usage("--seconds times --steps must make one frame at least");
     if (options.onlyScene < -1 || options.onlyScene >= sceneCount) usage("--scene must be 0 to 8");
+    if (options.reduce < 0 || (options.reduce > 0 && options.adapt)) usage("--reduce wants N >= 0, and no --adapt");
 }
 
 static void loadFont()
@@ -325,11 +329,16 @@ int main(int argc, char **argv)
     glGetIntegerv(GL_STENCIL_BITS, &stencil);
     glGetIntegerv(GL_ALPHA_BITS, &alpha);
     glGetIntegerv(GL_SAMPLES, &samples);
-    printf("Renderer: %s, %dx%d (depth %d, stencil %d, alpha %d bits, %d samples);"
+    char reduced[64] = "";
+    if (options.reduce > 0) {
+        PixelBox drawn = drawingBox(fitPicture(options.width, options.height), options.reduce);
+        snprintf(reduced, sizeof reduced, ", the picture drawn at %dx%d and enlarged", drawn.width, drawn.height);
+    }
+    printf("Renderer: %s, %dx%d (depth %d, stencil %d, alpha %d bits, %d samples)%s;"
            " %g s of scene time per scene at %d frames per second of it;"
            " load average %.2f at the start",
            (const char *)glGetString(GL_RENDERER), renderWidth, renderHeight, depth, stencil,
-           alpha, samples, options.seconds, options.steps, loadAverage());
+           alpha, samples, reduced, options.seconds, options.steps, loadAverage());
     fflush(stdout);
     SceneResult results[sceneCount];
     for (int s = 0; s < sceneCount; s++)
