@@ -73,10 +73,10 @@ static double area(PixelBox box) { return (double)box.width * box.height; }
 // smaller one, so long as each is a tenth faster than the one before. A size
 // that is not, or the smallest still no faster than the own size, sends the
 // rule back to the size above it where that one was kept, else to the own
-// size, with every smaller one given up for good. Once sizes are passed over the area says nothing of the cost, and the
-// next size up is tried as paced frames try it. Paced frames come in whole
-// refreshes, so a step can be no faster on the display and still lead to one
-// that is: they are not timed so.
+// size, with every smaller one given up for good. Once sizes are passed over
+// the area says nothing of the cost, and the next size up is tried as paced
+// frames try it. Paced frames come in whole refreshes, so a step can be no
+// faster on the display and still lead to one that is: they are not timed so.
 static int smallerStep(const DrawingRule *rule) { return rule->step == 0 ? rule->passed + 1 : rule->step + 1; }
 static int largerStep(const DrawingRule *rule)  { return rule->step == rule->passed + 1 ? 0 : rule->step - 1; }
 
