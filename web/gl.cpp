@@ -19,7 +19,9 @@
 // all four corners (GL's flat shading picks that vertex too); colours are kept
 // as 8 bits; quads are cut at the near plane and back faces dropped here, not
 // by WebGL; stack overflow and underflow, and glBegin of anything but quads,
-// are ignored and counted in webGlErrors instead of going to glGetError.
+// are ignored instead of going to glGetError.
+// Where WebGL cannot be had, the same batches and state go to the rasteriser
+// (raster.cpp) instead, and no WebGL call is made at all.
 #include "web.h"
 #include "shell.h"
 #include <GLES2/gl2.h>
@@ -33,7 +35,7 @@
 enum { glQuads = 0x0007, glModelview = 0x1700, glProjection = 0x1701 };
 
 struct Matrix { float m[16]; };             // column-major, as GL keeps it
-struct Vertex { float x, y, z, w; uint8_t rgba[4]; float u, v; }; // clip-space position, colour as 8-bit, texture position
+typedef ClipVertex Vertex;                  // clip-space position, colour as 8-bit, texture position
 
 static const int stackDepth = 32;           // per matrix stack; GL promises 32 and 2
 static const int maxVertices = 6 * 16384;   // two triangles per quad; full means flush
@@ -62,6 +64,7 @@ struct GlLayer {
     int     count;                          // vertices waiting in the buffer
     unsigned enabled;                       // bits of the four capabilities below
     bool    quiet;                          // state is kept, nothing is drawn
+    bool    cpu;                            // the rasteriser draws; WebGL is not used
     GLenum  blend[2];                       // the last glBlendFunc, for leaving quiet
     GLint   scissor[4], viewport[4];        // the last boxes, likewise
     float   clearColor[4];
@@ -79,7 +82,6 @@ static Vertex vertices[maxVertices];        // the batch, reused every frame
 
 int webGlDrawCalls = 0; // draw calls so far; the bench resets it every frame
 int webGlVertices  = 0; // triangle vertices drawn so far
-int webGlErrors    = 0; // misuse ignored: stack overflow or underflow, other primitives
 
 static const GLenum capabilities[] = {GL_DEPTH_TEST, GL_SCISSOR_TEST, GL_BLEND, GL_CULL_FACE};
 
@@ -130,14 +132,14 @@ extern "C" void glLoadIdentity()            { top() = identity; gl.mvpValid = fa
 
 extern "C" void glPushMatrix()
 {
-    if (gl.depth[gl.mode] + 1 >= stackDepth) { webGlErrors++; return; }
+    if (gl.depth[gl.mode] + 1 >= stackDepth) return;
     gl.depth[gl.mode]++;
     top() = gl.stacks[gl.mode][gl.depth[gl.mode] - 1];
 }
 
 extern "C" void glPopMatrix()
 {
-    if (gl.depth[gl.mode] == 0) { webGlErrors++; return; }
+    if (gl.depth[gl.mode] == 0) return;
     gl.depth[gl.mode]--;
     gl.mvpValid = false;
 }
@@ -231,7 +233,7 @@ extern "C" void glShadeModel(GLenum) {}
 
 extern "C" void glBegin(GLenum mode)
 {
-    if (mode != glQuads) { webGlErrors++; return; }
+    if (mode != glQuads) return;
     gl.inQuads = true;
     gl.corner = 0;
 }
@@ -357,23 +359,62 @@ static bool makeObjects()
     return true;
 }
 
-bool webGlStart()
+static void resetLayer()
 {
     gl = GlLayer{};
     gl.stacks[0][0] = gl.stacks[1][0] = identity;
     gl.color[0] = gl.color[1] = gl.color[2] = gl.color[3] = 255;
     gl.blend[0] = GL_ONE; gl.blend[1] = GL_ZERO; // GL's defaults; the boxes come from onReshape
     gl.filter[0] = gl.filter[1] = GL_NEAREST;
+}
+
+bool webGlStart()
+{
+    resetLayer();
     return makeObjects();
+}
+
+bool webGlOnCpu() { return gl.cpu; }
+
+// The layer's state is the whole of GL's state, so the rasteriser can take
+// over at any moment: only the texture's storage is made again, empty, as a
+// context given back would have it.
+bool webGlMoveToCpu()
+{
+    gl.cpu = true;
+    gl.count = 0;
+    if (!rasterStart()) return false;
+    if (gl.textureWidth > 0) rasterTextureSize(gl.textureWidth, gl.textureHeight);
+    return true;
+}
+
+bool webGlStartOnCpu()
+{
+    resetLayer();
+    return webGlMoveToCpu();
 }
 
 static void applyState();
 static void makeTexture();
 
+// No WebGL call is made while frames are quiet or the rasteriser draws.
+static bool toWebGl() { return !gl.quiet && !gl.cpu; }
+
+static DrawState drawState()
+{
+    const GlLayer &g = gl;
+    return {(g.enabled & capabilityBit(GL_DEPTH_TEST)) != 0, (g.enabled & capabilityBit(GL_SCISSOR_TEST)) != 0,
+            (g.enabled & capabilityBit(GL_BLEND)) != 0, g.textured, g.filter[1] == GL_LINEAR,
+            g.blend[0], g.blend[1], {g.scissor[0], g.scissor[1], g.scissor[2], g.scissor[3]},
+            {g.viewport[0], g.viewport[1], g.viewport[2], g.viewport[3]},
+            {g.clearColor[0], g.clearColor[1], g.clearColor[2], g.clearColor[3]}};
+}
+
 // A context given back has GL's defaults: the objects are made again and the
 // state the scenes last set is handed to it; matrices and colour live here.
 bool webGlRestore()
 {
+    if (gl.cpu) return true; // the rasteriser took over while WebGL was away
     gl.count = 0;
     if (!makeObjects()) return false;
     gl.texture = 0;      // gone with the context: made again at the size it had
@@ -386,9 +427,12 @@ void webGlFlush()
 {
     if (gl.count == 0) return;
     if (gl.quiet) { gl.count = 0; return; }
-    emscripten_glBufferData(GL_ARRAY_BUFFER, gl.count * sizeof(Vertex), vertices, GL_STREAM_DRAW);
-    emscripten_glUniform1i(gl.texturedUniform, gl.textured);
-    emscripten_glDrawArrays(GL_TRIANGLES, 0, gl.count);
+    if (gl.cpu) rasterTriangles(vertices, gl.count, drawState());
+    else {
+        emscripten_glBufferData(GL_ARRAY_BUFFER, gl.count * sizeof(Vertex), vertices, GL_STREAM_DRAW);
+        emscripten_glUniform1i(gl.texturedUniform, gl.textured);
+        emscripten_glDrawArrays(GL_TRIANGLES, 0, gl.count);
+    }
     webGlDrawCalls++;
     webGlVertices += gl.count;
     gl.count = 0;
@@ -397,6 +441,7 @@ void webGlFlush()
 // Waits for WebGL to finish what it was given, by reading one pixel back.
 void webGlFinish()
 {
+    if (gl.cpu) return; // the rasteriser is done when it returns
     unsigned char pixel[4];
     emscripten_glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
 }
@@ -414,12 +459,10 @@ static void setCapability(GLenum cap, bool on)
     if (!bit || ((gl.enabled & bit) != 0) == on) return;
     webGlFlush();
     gl.enabled ^= bit;
-    if (gl.quiet) return;
+    if (!toWebGl()) return;
     if (on) emscripten_glEnable(cap);
     else    emscripten_glDisable(cap);
 }
-
-static void applyState();
 
 // Quiet frames run the scene code, and so its simulations, and the layer's own
 // work without drawing:
@@ -437,6 +480,7 @@ void webGlQuiet(bool quiet)
 // glPopAttrib and on a context given back.
 static void applyState()
 {
+    if (gl.cpu) return; // it reads the layer's state at every batch
     for (unsigned i = 0; i < sizeof capabilities / sizeof capabilities[0]; i++) {
         if (gl.enabled & 1u << i) emscripten_glEnable(capabilities[i]);
         else                      emscripten_glDisable(capabilities[i]);
@@ -451,7 +495,7 @@ static void applyState()
 // it back after; one level is all it needs.
 extern "C" void glPushAttrib(GLbitfield)
 {
-    if (gl.pushed) { webGlErrors++; return; }
+    if (gl.pushed) return;
     gl.pushed = true;
     gl.saved = {gl.mode, {gl.color[0], gl.color[1], gl.color[2], gl.color[3]}, gl.enabled, gl.textured,
                 {gl.blend[0], gl.blend[1]}, {gl.scissor[0], gl.scissor[1], gl.scissor[2], gl.scissor[3]},
@@ -461,7 +505,7 @@ extern "C" void glPushAttrib(GLbitfield)
 
 extern "C" void glPopAttrib()
 {
-    if (!gl.pushed) { webGlErrors++; return; }
+    if (!gl.pushed) return;
     webGlFlush();
     gl.pushed = false;
     const GlAttributes &a = gl.saved;
@@ -482,6 +526,7 @@ extern "C" void glPopAttrib()
 static void makeTexture()
 {
     if (gl.textureWidth == 0) return;
+    if (gl.cpu) { rasterTextureSize(gl.textureWidth, gl.textureHeight); return; }
     if (gl.texture == 0) emscripten_glGenTextures(1, &gl.texture);
     emscripten_glBindTexture(GL_TEXTURE_2D, gl.texture);
     emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, gl.textureWidth, gl.textureHeight, 0, GL_RGB,
@@ -506,7 +551,7 @@ extern "C" void glTexParameteri(GLenum, GLenum name, GLint value)
     if (which < 0 || (value != GL_NEAREST && value != GL_LINEAR) || gl.filter[which] == value) return;
     webGlFlush();
     gl.filter[which] = value;
-    if (gl.texture != 0) emscripten_glTexParameteri(GL_TEXTURE_2D, name, value);
+    if (gl.texture != 0 && !gl.cpu) emscripten_glTexParameteri(GL_TEXTURE_2D, name, value);
 }
 extern "C" void glTexEnvi(GLenum, GLenum, GLint) {}
 
@@ -525,7 +570,8 @@ extern "C" void glCopyTexSubImage2D(GLenum, GLint, GLint xOffset, GLint yOffset,
 {
     webGlFlush();
     if (gl.quiet) return;
-    emscripten_glCopyTexSubImage2D(GL_TEXTURE_2D, 0, xOffset, yOffset, x, y, width, height);
+    if (gl.cpu) rasterCopyToTexture(xOffset, yOffset, x, y, width, height);
+    else emscripten_glCopyTexSubImage2D(GL_TEXTURE_2D, 0, xOffset, yOffset, x, y, width, height);
 }
 
 extern "C" void glEnable(GLenum cap)  { setCapability(cap, true); }
@@ -535,34 +581,37 @@ extern "C" void glBlendFunc(GLenum source, GLenum destination)
 {
     webGlFlush();
     gl.blend[0] = source; gl.blend[1] = destination;
-    if (!gl.quiet) emscripten_glBlendFunc(source, destination);
+    if (toWebGl()) emscripten_glBlendFunc(source, destination);
 }
 
 extern "C" void glScissor(GLint x, GLint y, GLsizei width, GLsizei height)
 {
     webGlFlush();
     gl.scissor[0] = x; gl.scissor[1] = y; gl.scissor[2] = width; gl.scissor[3] = height;
-    if (!gl.quiet) emscripten_glScissor(x, y, width, height);
+    if (toWebGl()) emscripten_glScissor(x, y, width, height);
 }
 
 extern "C" void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
 {
     webGlFlush();
     gl.viewport[0] = x; gl.viewport[1] = y; gl.viewport[2] = width; gl.viewport[3] = height;
-    if (!gl.quiet) emscripten_glViewport(x, y, width, height);
+    if (gl.cpu) rasterFollowCanvas(); // the page sets the viewport after it resizes the canvas
+    if (toWebGl()) emscripten_glViewport(x, y, width, height);
 }
 
 // Only glClear reads the clear colour, and it flushes first.
 extern "C" void glClearColor(float r, float g, float b, float a)
 {
     gl.clearColor[0] = r; gl.clearColor[1] = g; gl.clearColor[2] = b; gl.clearColor[3] = a;
-    if (!gl.quiet) emscripten_glClearColor(r, g, b, a);
+    if (toWebGl()) emscripten_glClearColor(r, g, b, a);
 }
 
 extern "C" void glClear(GLbitfield mask)
 {
     webGlFlush();
-    if (!gl.quiet) emscripten_glClear(mask);
+    if (gl.quiet) return;
+    if (gl.cpu) rasterClear(mask, drawState());
+    else emscripten_glClear(mask);
 }
 
 // The browser shows the canvas once the frame's callback returns: what is
@@ -570,4 +619,5 @@ extern "C" void glClear(GLbitfield mask)
 void swapPicture()
 {
     webGlFlush();
+    if (gl.cpu && !gl.quiet) rasterShow();
 }

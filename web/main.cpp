@@ -37,8 +37,17 @@ EM_JS(int, pageFont, (uint8_t *buf, int size), {
     return font.length;
 });
 
+// Where WebGL cannot be had, or ?cpu=1 asks, the same frames are drawn on the
+// processor into a 2D canvas; one line on the console says which path draws.
+static bool drawOnCpu(const char *why)
+{
+    emscripten_log(EM_LOG_CONSOLE, "cubic-harmony: drawing on the processor: %s", why);
+    return webGlStartOnCpu();
+}
+
 static bool openCanvas(bool keepFrame)
 {
+    if (pageNumber("cpu")) return drawOnCpu("asked for by ?cpu=1");
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.alpha = false;
@@ -47,8 +56,9 @@ static bool openCanvas(bool keepFrame)
     attributes.antialias = false;                // the desktop's visual has no multisampling
     attributes.preserveDrawingBuffer = keepFrame; // frame mode: the picture stays for the screenshot
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context("#canvas", &attributes);
-    if (context <= 0) return false;
+    if (context <= 0) return drawOnCpu("the browser gives no WebGL");
     emscripten_webgl_make_context_current(context);
+    emscripten_log(EM_LOG_CONSOLE, "cubic-harmony: drawing with WebGL");
     return webGlStart();
 }
 
@@ -206,6 +216,17 @@ static EM_BOOL onContextLost(int, const void *, void *)
 
 static void drawFrame(int scene, int time, int fps, int plays);
 
+// Not given back within a few seconds: the page has put a fresh canvas in the
+// lost one's place (one that has had WebGL can give no 2D context).
+extern "C" EMSCRIPTEN_KEEPALIVE int webDrawOnCpu()
+{
+    emscripten_log(EM_LOG_CONSOLE, "cubic-harmony: drawing on the processor: WebGL was lost and not given back");
+    if (!webGlMoveToCpu()) return 0;
+    if (pageNumber("frame") && pageNumber("bench") < 0)
+        drawFrame(pageNumber("scene"), pageNumber("time"), pageNumber("fps"), pageNumber("plays"));
+    return 1;
+}
+
 static EM_BOOL onContextRestored(int, const void *, void *)
 {
     if (!webGlRestore()) failAndExit("WebGL came back but cannot draw");
@@ -260,7 +281,7 @@ int main()
     clockStart = emscripten_get_now();
     bool frameMode = pageNumber("frame");
     if (!openCanvas(frameMode)) {
-        failAndExit("this browser cannot draw with WebGL");
+        failAndExit("this browser can draw neither with WebGL nor on a 2D canvas");
         return 0;
     }
     retroPicture = pageNumber("retro") != 0;

@@ -3,16 +3,39 @@
 // frame mode. It defines the calls the shell's shared part asks of a platform
 // (shell.h): swapPicture in gl.cpp, stopMusicAndExit in exit.cpp.
 #pragma once
+#include <cstdint>
 
 // GL layer (gl.cpp).
 bool webGlStart();         // the program and the vertex buffer, on the current WebGL context
+bool webGlStartOnCpu();    // the same layer drawing with the rasteriser instead, no WebGL at all
+bool webGlMoveToCpu();     // from WebGL to the rasteriser mid-play, the state kept; false without a 2D canvas
+bool webGlOnCpu();         // true while the rasteriser draws
 bool webGlRestore();       // the same again on a context given back after a loss, with the state kept here
 void webGlFlush();         // draws what is batched; called before every real state change
 void webGlQuiet(bool quiet); // true: frames keep their GL state but draw nothing
 void webGlFinish();        // returns once WebGL has drawn everything it was given
 extern int webGlDrawCalls; // draw calls since the frame counters were last reset
 extern int webGlVertices;  // triangle vertices since then
-extern int webGlErrors;    // misuse ignored: stack overflow or underflow, other primitives
+
+// What the layer hands the rasteriser: triangles in clip space, the colour of
+// the quad they come from as 8 bits, a texture position; and the GL state
+// that a batch or a clear is drawn with.
+struct ClipVertex { float x, y, z, w; uint8_t rgba[4]; float u, v; };
+struct DrawState {
+    bool     depthTest, scissorTest, blend, textured, linear; // linear: the texture's filter
+    unsigned blendSource, blendDestination;
+    int      scissor[4], viewport[4];                          // x, y, width, height, GL's pixels
+    float    clearColor[4];
+};
+
+// The rasteriser (raster.cpp): GL's pictures on the processor, into a 2D canvas.
+bool rasterStart();                        // the 2D context on the page's canvas and buffers of its size
+void rasterFollowCanvas();                 // buffers of the canvas's size again, cleared where it changed
+void rasterTriangles(const ClipVertex *vertices, int count, const DrawState &state);
+void rasterClear(unsigned mask, const DrawState &state);
+void rasterTextureSize(int width, int height);
+void rasterCopyToTexture(int xOffset, int yOffset, int x, int y, int width, int height);
+void rasterShow();                         // the picture onto the canvas
 
 // The browser's music layer, beside the calls of player.h.
 int playerHeard();             // non-zero once the music is coming out of the speakers

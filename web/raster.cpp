@@ -1,0 +1,328 @@
+// The drawing path with no GPU: where the browser gives no WebGL (none at all,
+// a blocklisted driver, a context lost and not given back) the GL layer hands
+// its batches here, and they are drawn on the processor into a colour and a
+// depth buffer in our own memory, shown on the canvas by putImageData at the
+// swap. It follows GL's rules, as Mesa's software rasteriser applies them to
+// the frame tool's pictures: window positions snapped to 1/256 pixel, pixel
+// centres at half pixels, the top-left fill rule, depth interpolated per pixel
+// and kept as 24 bits, tested with GL_LESS, fragments beyond the far plane
+// dropped, the scissor box, blending with the few factors the scenes use
+// (alpha is always 1), scissored clears, and the present step's one texture
+// with nearest or linear filtering, clamped to its edge.
+// Limits: colours come flat from the layer (one per triangle), textures are
+// not perspective-corrected (the present step's quad is flat on the screen).
+#include "web.h"
+#include <GLES2/gl2.h>
+#include <emscripten.h>
+#include <emscripten/html5.h>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+static const int      subpixelBits = 8;         // positions are kept in 1/256 pixel
+static const int      subpixel     = 1 << subpixelBits;
+static const float    largestPosition = 1.0e6f; // pixels from the origin; keeps the fixed-point products in 64 bits
+static const uint32_t depthFar     = 0xFFFFFF;  // 1.0 as 24 bits
+static const uint32_t opaqueBlack  = 0xFF000000;
+
+struct RasterBuffers {
+    int       width, height;                    // the canvas's pixels
+    uint32_t *color;                            // RGBA bytes, rows from the top as putImageData takes them
+    uint32_t *depth;                            // 24 bits, rows from the top
+    int       textureWidth, textureHeight;
+    uint32_t *texture;                          // RGBA bytes, rows from the bottom as GL counts them
+};
+static RasterBuffers raster;
+
+EM_JS(int, pageOpen2d, (), {
+    const canvas = document.getElementById('canvas');
+    Module.cubicRaster = canvas ? canvas.getContext('2d', {alpha: false}) : null;
+    return Module.cubicRaster ? 1 : 0;
+});
+
+EM_JS(void, pagePutImage, (const uint32_t *pixels, int width, int height), {
+    const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
+    Module.cubicRaster.putImageData(new ImageData(bytes, width, height), 0, 0);
+});
+
+// A new size starts cleared, as a resized canvas does; a size that cannot be
+// had draws nothing and says so once.
+static void fitBuffers(int width, int height)
+{
+    if (width == raster.width && height == raster.height && raster.color) return;
+    free(raster.color);
+    free(raster.depth);
+    size_t count = (size_t)width * height;
+    raster.color = (uint32_t *)malloc(count * sizeof(uint32_t));
+    raster.depth = (uint32_t *)malloc(count * sizeof(uint32_t));
+    if (!raster.color || !raster.depth) {
+        free(raster.color);
+        free(raster.depth);
+        raster = {0, 0, nullptr, nullptr, raster.textureWidth, raster.textureHeight, raster.texture};
+        emscripten_log(EM_LOG_ERROR, "cubic-harmony: no memory for a %dx%d picture on the processor", width, height);
+        return;
+    }
+    raster.width = width;
+    raster.height = height;
+    for (size_t i = 0; i < count; i++) { raster.color[i] = opaqueBlack; raster.depth[i] = depthFar; }
+}
+
+void rasterFollowCanvas()
+{
+    int width, height;
+    emscripten_get_canvas_element_size("#canvas", &width, &height);
+    fitBuffers(width, height);
+}
+
+bool rasterStart()
+{
+    if (!pageOpen2d()) return false;
+    rasterFollowCanvas();
+    return true;
+}
+
+void rasterShow()
+{
+    if (raster.color) pagePutImage(raster.color, raster.width, raster.height);
+}
+
+// --- clears and the texture -------------------------------------------------------
+
+struct Box { int x0, y0, x1, y1; }; // GL's pixels, bottom-left origin, x1 and y1 excluded
+
+static Box intersect(Box a, Box b)
+{
+    return {a.x0 > b.x0 ? a.x0 : b.x0, a.y0 > b.y0 ? a.y0 : b.y0,
+            a.x1 < b.x1 ? a.x1 : b.x1, a.y1 < b.y1 ? a.y1 : b.y1};
+}
+
+static Box scissorBox(const DrawState &s, Box box)
+{
+    if (!s.scissorTest) return box;
+    return intersect(box, {s.scissor[0], s.scissor[1], s.scissor[0] + s.scissor[2], s.scissor[1] + s.scissor[3]});
+}
+
+static uint32_t packColor(const uint8_t c[3]) { return opaqueBlack | c[2] << 16 | c[1] << 8 | c[0]; }
+
+static uint8_t toByte(float c) { return (uint8_t)lroundf((c < 0 ? 0 : c > 1 ? 1 : c) * 255); }
+
+// The clear ignores the viewport and keeps to the scissor box, as GL's does.
+void rasterClear(unsigned mask, const DrawState &s)
+{
+    Box box = scissorBox(s, {0, 0, raster.width, raster.height});
+    uint8_t rgb[3] = {toByte(s.clearColor[0]), toByte(s.clearColor[1]), toByte(s.clearColor[2])};
+    uint32_t color = packColor(rgb);
+    for (int y = box.y0; y < box.y1; y++) {
+        size_t row = (size_t)(raster.height - 1 - y) * raster.width;
+        for (int x = box.x0; x < box.x1; x++) {
+            if (mask & GL_COLOR_BUFFER_BIT) raster.color[row + x] = color;
+            if (mask & GL_DEPTH_BUFFER_BIT) raster.depth[row + x] = depthFar;
+        }
+    }
+}
+
+void rasterTextureSize(int width, int height)
+{
+    free(raster.texture);
+    raster.texture = (uint32_t *)calloc((size_t)width * height, sizeof(uint32_t));
+    raster.textureWidth = raster.texture ? width : 0;
+    raster.textureHeight = raster.texture ? height : 0;
+}
+
+void rasterCopyToTexture(int xOffset, int yOffset, int x, int y, int width, int height)
+{
+    for (int j = 0; j < height; j++)
+        for (int i = 0; i < width; i++) {
+            int sx = x + i, sy = y + j, tx = xOffset + i, ty = yOffset + j;
+            if (sx < 0 || sy < 0 || sx >= raster.width || sy >= raster.height) continue;
+            if (tx < 0 || ty < 0 || tx >= raster.textureWidth || ty >= raster.textureHeight) continue;
+            raster.texture[(size_t)ty * raster.textureWidth + tx] =
+                raster.color[(size_t)(raster.height - 1 - sy) * raster.width + sx];
+        }
+}
+
+static uint32_t texel(int i, int j)
+{
+    i = i < 0 ? 0 : i >= raster.textureWidth ? raster.textureWidth - 1 : i;
+    j = j < 0 ? 0 : j >= raster.textureHeight ? raster.textureHeight - 1 : j;
+    return raster.texture[(size_t)j * raster.textureWidth + i];
+}
+
+// GL's sampling of a level without mipmaps: the texel under the point, or the
+// four around it weighted by distance, the edge repeated beyond the edge.
+static uint32_t sample(float u, float v, bool linear)
+{
+    if (!raster.texture) return opaqueBlack;
+    float s = u * raster.textureWidth, t = v * raster.textureHeight;
+    if (!linear) return texel((int)floorf(s), (int)floorf(t));
+    s -= 0.5f; t -= 0.5f;
+    int i = (int)floorf(s), j = (int)floorf(t);
+    float a = s - i, b = t - j;
+    uint32_t c00 = texel(i, j), c10 = texel(i + 1, j), c01 = texel(i, j + 1), c11 = texel(i + 1, j + 1);
+    uint32_t out = opaqueBlack;
+    for (int shift = 0; shift < 24; shift += 8) {
+        float bottom = (1 - a) * (c00 >> shift & 255) + a * (c10 >> shift & 255);
+        float top = (1 - a) * (c01 >> shift & 255) + a * (c11 >> shift & 255);
+        out |= (uint32_t)lroundf((1 - b) * bottom + b * top) << shift;
+    }
+    return out;
+}
+
+// --- blending ----------------------------------------------------------------------
+
+// One factor of glBlendFunc for one channel, out of 255; the source's alpha is 1.
+static int blendFactor(unsigned factor, int source, int destination)
+{
+    switch (factor) {
+    case GL_ZERO:                return 0;
+    case GL_SRC_COLOR:           return source;
+    case GL_ONE_MINUS_SRC_COLOR: return 255 - source;
+    case GL_DST_COLOR:           return destination;
+    case GL_ONE_MINUS_DST_COLOR: return 255 - destination;
+    case GL_ONE_MINUS_SRC_ALPHA: return 0;
+    case GL_DST_ALPHA:           return 255;
+    case GL_ONE_MINUS_DST_ALPHA: return 0;
+    default:                     return 255; // GL_ONE, GL_SRC_ALPHA
+    }
+}
+
+static uint32_t blend(const DrawState &s, uint32_t source, uint32_t destination)
+{
+    uint32_t out = opaqueBlack;
+    for (int shift = 0; shift < 24; shift += 8) {
+        int sc = source >> shift & 255, dc = destination >> shift & 255;
+        int sum = sc * blendFactor(s.blendSource, sc, dc) + dc * blendFactor(s.blendDestination, sc, dc);
+        int c = (sum + 127) / 255;
+        out |= (uint32_t)(c > 255 ? 255 : c) << shift;
+    }
+    return out;
+}
+
+// --- triangles -----------------------------------------------------------------------
+
+// floor(a / b) and ceil(a / b) for b > 0.
+static int64_t floorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+static int64_t ceilDiv(int64_t a, int64_t b)  { return -floorDiv(-a, b); }
+
+struct WindowVertex {
+    float   x, y, z, u, v;                      // window coordinates, z from 0 (near) to 1 (far)
+    int64_t fx, fy;                             // x and y less half a pixel, in 1/256 pixel: centres fall on whole pixels
+};
+
+static float limit(float p) { return p < -largestPosition ? -largestPosition : p > largestPosition ? largestPosition : p; }
+
+static WindowVertex toWindow(const ClipVertex &c, const DrawState &s)
+{
+    float inverse = 1 / c.w;
+    float halfWidth = s.viewport[2] * 0.5f, halfHeight = s.viewport[3] * 0.5f;
+    WindowVertex w;
+    w.x = limit(c.x * inverse * halfWidth + (s.viewport[0] + halfWidth));
+    w.y = limit(c.y * inverse * halfHeight + (s.viewport[1] + halfHeight));
+    w.z = c.z * inverse * 0.5f + 0.5f;
+    w.u = c.u;
+    w.v = c.v;
+    w.fx = llroundf((w.x - 0.5f) * subpixel);
+    w.fy = llroundf((w.y - 0.5f) * subpixel);
+    return w;
+}
+
+// One edge, from a to b, of a triangle turning counter-clockwise: a pixel
+// centre is inside where dx * (y - ay) - dy * (x - ax) >= bias. A centre on
+// the edge itself belongs to the triangle on one side only: here to one whose
+// edge is a top or a left edge (bias 0), else bias 1.
+struct Edge { int64_t dx, dy, ax, ay, bias; };
+
+static Edge makeEdge(const WindowVertex &a, const WindowVertex &b)
+{
+    int64_t dx = b.fx - a.fx, dy = b.fy - a.fy;
+    bool topOrLeft = dy < 0 || (dy == 0 && dx < 0);
+    return {dx, dy, a.fx, a.fy, topOrLeft ? 0 : 1};
+}
+
+// Narrows the row's pixels [*first, *last] to those inside the edge.
+static void clipSpan(const Edge &e, int64_t y, int *first, int *last)
+{
+    // inside: -dy * subpixel * x + k >= bias, for pixel x at fixed x * subpixel
+    int64_t a = -e.dy * subpixel, k = e.dx * (y * subpixel - e.ay) + e.dy * e.ax, need = e.bias - k;
+    if (a > 0) {
+        int64_t from = ceilDiv(need, a);
+        if (from > *first) *first = from > *last + 1 ? *last + 1 : (int)from;
+    } else if (a < 0) {
+        int64_t to = floorDiv(-need, -a);
+        if (to < *last) *last = to < *first - 1 ? *first - 1 : (int)to;
+    } else if (k < e.bias) {
+        *last = *first - 1;
+    }
+}
+
+// A value given at the three corners, as a plane over window pixels.
+struct Plane { double atOrigin, perX, perY; };
+
+static Plane makePlane(const WindowVertex &a, const WindowVertex &b, const WindowVertex &c, float WindowVertex::*value)
+{
+    double x1 = b.x - a.x, y1 = b.y - a.y, x2 = c.x - a.x, y2 = c.y - a.y;
+    double v1 = b.*value - a.*value, v2 = c.*value - a.*value, area = x1 * y2 - x2 * y1;
+    double perX = (v1 * y2 - v2 * y1) / area, perY = (v2 * x1 - v1 * x2) / area;
+    return {a.*value - perX * a.x - perY * a.y, perX, perY};
+}
+
+static void drawTriangle(WindowVertex a, WindowVertex b, WindowVertex c, uint32_t color, const DrawState &s, Box clip)
+{
+    int64_t area = (b.fx - a.fx) * (c.fy - a.fy) - (c.fx - a.fx) * (b.fy - a.fy);
+    if (area == 0) return;
+    if (area < 0) { WindowVertex t = b; b = c; c = t; }
+    Edge edges[3] = {makeEdge(a, b), makeEdge(b, c), makeEdge(c, a)};
+    int64_t lowY = a.fy < b.fy ? a.fy : b.fy, highY = a.fy > b.fy ? a.fy : b.fy;
+    lowY = c.fy < lowY ? c.fy : lowY;
+    highY = c.fy > highY ? c.fy : highY;
+    int64_t lowX = a.fx < b.fx ? a.fx : b.fx, highX = a.fx > b.fx ? a.fx : b.fx;
+    lowX = c.fx < lowX ? c.fx : lowX;
+    highX = c.fx > highX ? c.fx : highX;
+    int64_t y0 = ceilDiv(lowY, subpixel), y1 = floorDiv(highY, subpixel);
+    int64_t x0 = ceilDiv(lowX, subpixel), x1 = floorDiv(highX, subpixel);
+    if (y0 < clip.y0) y0 = clip.y0;
+    if (y1 > clip.y1 - 1) y1 = clip.y1 - 1;
+    if (x0 < clip.x0) x0 = clip.x0;
+    if (x1 > clip.x1 - 1) x1 = clip.x1 - 1;
+    if (x0 > x1) return;
+
+    Plane z = makePlane(a, b, c, &WindowVertex::z);
+    Plane u = {}, v = {};
+    if (s.textured) { u = makePlane(a, b, c, &WindowVertex::u); v = makePlane(a, b, c, &WindowVertex::v); }
+    float zPerX = (float)z.perX;
+    for (int64_t y = y0; y <= y1; y++) {
+        int first = (int)x0, last = (int)x1;
+        for (const Edge &e : edges) clipSpan(e, y, &first, &last);
+        if (first > last) continue;
+        double centreY = y + 0.5;
+        float zRow = (float)(z.atOrigin + z.perY * centreY + z.perX * 0.5);
+        size_t row = (size_t)(raster.height - 1 - y) * raster.width;
+        uint32_t *pixels = raster.color + row, *depths = raster.depth + row;
+        for (int x = first; x <= last; x++) {
+            float depth = zRow + zPerX * x;
+            if (depth < 0 || depth > 1) continue; // beyond the far plane, as GL's clipping drops it
+            if (s.depthTest) {
+                uint32_t d = (uint32_t)(depth * (float)depthFar + 0.5f);
+                if (d >= depths[x]) continue;
+                depths[x] = d;
+            }
+            uint32_t source = color;
+            if (s.textured)
+                source = sample((float)(u.atOrigin + u.perX * (x + 0.5) + u.perY * centreY),
+                                (float)(v.atOrigin + v.perX * (x + 0.5) + v.perY * centreY), s.linear);
+            pixels[x] = s.blend ? blend(s, source, pixels[x]) : source;
+        }
+    }
+}
+
+void rasterTriangles(const ClipVertex *vertices, int count, const DrawState &s)
+{
+    if (!raster.color) return;
+    Box clip = intersect({0, 0, raster.width, raster.height},
+                         {s.viewport[0], s.viewport[1], s.viewport[0] + s.viewport[2], s.viewport[1] + s.viewport[3]});
+    clip = scissorBox(s, clip);
+    if (clip.x0 >= clip.x1 || clip.y0 >= clip.y1) return;
+    for (int i = 0; i + 2 < count; i += 3)
+        drawTriangle(toWindow(vertices[i], s), toWindow(vertices[i + 1], s), toWindow(vertices[i + 2], s),
+                     packColor(vertices[i].rgba), s, clip);
+}
