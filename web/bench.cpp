@@ -38,12 +38,16 @@ void benchScene(int scene)
     int mostCalls = 0, quietCalls = 0;
     int vertices = webGlVertices;
     double ownMs = playScene(draw, false, &quietCalls);
+    long long fragments = rasterFragments;
     double frameMs = playScene(draw, true, &mostCalls);
     vertices = (webGlVertices - vertices) / benchFrames;
-    char line[256];
+    char line[320], pixels[64] = "";
+    if (webGlOnCpu())
+        snprintf(pixels, sizeof pixels, ", %lld pixels of triangles", (rasterFragments - fragments) / benchFrames);
     snprintf(line, sizeof line,
-             "bench scene %d: %.2f ms a frame (%.0f fps), own code %.3f ms (%.1f %%), "
-             "at most %d draw calls a frame, %d vertices a frame on average",
-             scene, frameMs, 1000 / frameMs, ownMs, 100 * ownMs / frameMs, mostCalls, vertices);
+             "bench scene %d on %s: %.2f ms a frame (%.0f fps), own code %.3f ms (%.1f %%), "
+             "at most %d draw calls a frame, %d vertices%s a frame on average",
+             scene, webGlOnCpu() ? "the processor" : "WebGL", frameMs, 1000 / frameMs, ownMs, 100 * ownMs / frameMs,
+             mostCalls, vertices, pixels);
     pageBenchDone(line);
 }

@@ -15,6 +15,7 @@
 #include <GLES2/gl2.h>
 #include <emscripten.h>
 #include <emscripten/html5.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -33,6 +34,8 @@ struct RasterBuffers {
     uint32_t *texture;                          // RGBA bytes, rows from the bottom as GL counts them
 };
 static RasterBuffers raster;
+
+long long rasterFragments = 0; // pixels of triangles tested so far; the bench reads it
 
 EM_JS(int, pageOpen2d, (), {
     const canvas = document.getElementById('canvas');
@@ -114,10 +117,8 @@ void rasterClear(unsigned mask, const DrawState &s)
     uint32_t color = packColor(rgb);
     for (int y = box.y0; y < box.y1; y++) {
         size_t row = (size_t)(raster.height - 1 - y) * raster.width;
-        for (int x = box.x0; x < box.x1; x++) {
-            if (mask & GL_COLOR_BUFFER_BIT) raster.color[row + x] = color;
-            if (mask & GL_DEPTH_BUFFER_BIT) raster.depth[row + x] = depthFar;
-        }
+        if (mask & GL_COLOR_BUFFER_BIT) std::fill(raster.color + row + box.x0, raster.color + row + box.x1, color);
+        if (mask & GL_DEPTH_BUFFER_BIT) std::fill(raster.depth + row + box.x0, raster.depth + row + box.x1, depthFar);
     }
 }
 
@@ -266,6 +267,53 @@ static Plane makePlane(const WindowVertex &a, const WindowVertex &b, const Windo
     return {a.*value - perX * a.x - perY * a.y, perX, perY};
 }
 
+static bool inDepthRange(float depth) { return depth >= 0 && depth <= 1; }
+
+// Most of every frame: flat colour, depth-tested, not blended, every pixel of
+// the span between the near and the far plane.
+static void fillSpan(uint32_t *pixels, uint32_t *depths, int first, int last, float zRow, float zPerX,
+                     uint32_t color)
+{
+    for (int x = first; x <= last; x++) {
+        uint32_t d = (uint32_t)((zRow + zPerX * x) * (float)depthFar + 0.5f);
+        if (d < depths[x]) { depths[x] = d; pixels[x] = color; }
+    }
+}
+
+// Blending whose factors read only the source, whose colour is the
+// triangle's: per channel, a constant plus the destination times a constant.
+struct BlendTerms { int added[3], kept[3]; };
+
+static bool constantBlend(const DrawState &s, uint32_t color, BlendTerms *terms)
+{
+    for (unsigned factor : {s.blendSource, s.blendDestination})
+        if (factor == GL_DST_COLOR || factor == GL_ONE_MINUS_DST_COLOR) return false;
+    for (int c = 0; c < 3; c++) {
+        int sc = color >> 8 * c & 255;
+        terms->added[c] = sc * blendFactor(s.blendSource, sc, 0);
+        terms->kept[c] = blendFactor(s.blendDestination, sc, 0);
+    }
+    return true;
+}
+
+static void blendSpan(uint32_t *pixels, uint32_t *depths, int first, int last, float zRow, float zPerX,
+                      const BlendTerms &terms, bool depthTest)
+{
+    for (int x = first; x <= last; x++) {
+        if (depthTest) {
+            uint32_t d = (uint32_t)((zRow + zPerX * x) * (float)depthFar + 0.5f);
+            if (d >= depths[x]) continue;
+            depths[x] = d;
+        }
+        uint32_t destination = pixels[x], out = opaqueBlack;
+        for (int c = 0; c < 3; c++) {
+            int v = (terms.added[c] + (int)(destination >> 8 * c & 255) * terms.kept[c] + 127) / 255;
+            out |= (uint32_t)(v > 255 ? 255 : v) << 8 * c;
+        }
+        pixels[x] = out;
+    }
+}
+
 static void drawTriangle(WindowVertex a, WindowVertex b, WindowVertex c, uint32_t color, const DrawState &s, Box clip)
 {
     int64_t area = (b.fx - a.fx) * (c.fy - a.fy) - (c.fx - a.fx) * (b.fy - a.fy);
@@ -290,17 +338,27 @@ static void drawTriangle(WindowVertex a, WindowVertex b, WindowVertex c, uint32_
     Plane u = {}, v = {};
     if (s.textured) { u = makePlane(a, b, c, &WindowVertex::u); v = makePlane(a, b, c, &WindowVertex::v); }
     float zPerX = (float)z.perX;
+    bool plain = s.depthTest && !s.textured && !s.blend;
+    BlendTerms terms;
+    bool simpleBlend = s.blend && !s.textured && constantBlend(s, color, &terms);
     for (int64_t y = y0; y <= y1; y++) {
         int first = (int)x0, last = (int)x1;
         for (const Edge &e : edges) clipSpan(e, y, &first, &last);
         if (first > last) continue;
+        rasterFragments += last - first + 1;
         double centreY = y + 0.5;
         float zRow = (float)(z.atOrigin + z.perY * centreY + z.perX * 0.5);
         size_t row = (size_t)(raster.height - 1 - y) * raster.width;
         uint32_t *pixels = raster.color + row, *depths = raster.depth + row;
+        if ((plain || simpleBlend) && inDepthRange(zRow + zPerX * first) && inDepthRange(zRow + zPerX * last)) {
+            if (plain) fillSpan(pixels, depths, first, last, zRow, zPerX, color);
+            else       blendSpan(pixels, depths, first, last, zRow, zPerX, terms, s.depthTest);
+            continue;
+        }
         for (int x = first; x <= last; x++) {
             float depth = zRow + zPerX * x;
-            if (depth < 0 || depth > 1) continue; // beyond the far plane, as GL's clipping drops it
+            if (depth > 1) continue; // beyond the far plane, as GL's clipping drops it
+            if (depth < 0) depth = 0; // the near plane's cut, a rounding error before it
             if (s.depthTest) {
                 uint32_t d = (uint32_t)(depth * (float)depthFar + 0.5f);
                 if (d >= depths[x]) continue;

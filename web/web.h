@@ -36,6 +36,7 @@ void rasterClear(unsigned mask, const DrawState &state);
 void rasterTextureSize(int width, int height);
 void rasterCopyToTexture(int xOffset, int yOffset, int x, int y, int width, int height);
 void rasterShow();                         // the picture onto the canvas
+extern long long rasterFragments;          // pixels of triangles tested since the start
 
 // The browser's music layer, beside the calls of player.h.
 int playerHeard();             // non-zero once the music is coming out of the speakers
