@@ -314,6 +314,54 @@ static void blendSpan(uint32_t *pixels, uint32_t *depths, int first, int last, f
     }
 }
 
+// Two 8-bit channels at once (bits 0-7 and 16-23), weighted w/256 towards q.
+static uint32_t lerpPair(uint32_t p, uint32_t q, uint32_t w) { return ((p * (256 - w) + q * w) >> 8) & 0x00FF00FF; }
+
+static uint32_t lerpColor(uint32_t p, uint32_t q, uint32_t w)
+{
+    return lerpPair(p & 0x00FF00FF, q & 0x00FF00FF, w) | lerpPair(p >> 8 & 0x00FF00FF, q >> 8 & 0x00FF00FF, w) << 8;
+}
+
+static int clampIndex(int i, int size) { return i < 0 ? 0 : i >= size ? size - 1 : i; }
+
+// The present step's enlargement: a quad square to the screen, so across a
+// row only the texture's u changes (v by less than a hundredth of a texel).
+// Linear weights are kept in 1/256; the two texture rows a span reads are
+// mixed once per texel, so each pixel mixes only two neighbours.
+static void textureSpan(uint32_t *pixels, int first, int last, double uRow, double uPerX, float v, bool linear)
+{
+    static uint32_t *mixed = nullptr;   // the two rows mixed, one entry per texel of a row
+    static int mixedWidth = 0;
+    int width = raster.textureWidth, height = raster.textureHeight;
+    float t = v * height - (linear ? 0.5f : 0);
+    int j = (int)floorf(t);
+    const uint32_t *row0 = raster.texture + (size_t)clampIndex(j, height) * width;
+    if (!linear) {
+        for (int x = first; x <= last; x++)
+            pixels[x] = row0[clampIndex((int)floorf((float)(uRow + uPerX * (x + 0.5)) * width), width)] | opaqueBlack;
+        return;
+    }
+    if (mixedWidth < width) {
+        free(mixed);
+        mixed = (uint32_t *)malloc(width * sizeof(uint32_t));
+        mixedWidth = mixed ? width : 0;
+        if (!mixed) return;
+    }
+    const uint32_t *row1 = raster.texture + (size_t)clampIndex(j + 1, height) * width;
+    uint32_t b = (uint32_t)((t - j) * 256);
+    float sFirst = (float)(uRow + uPerX * (first + 0.5)) * width - 0.5f;
+    float sLast = (float)(uRow + uPerX * (last + 0.5)) * width - 0.5f;
+    int lowest = clampIndex((int)floorf(sFirst < sLast ? sFirst : sLast), width);
+    int highest = clampIndex((int)floorf(sFirst < sLast ? sLast : sFirst) + 1, width);
+    for (int i = lowest; i <= highest; i++) mixed[i] = lerpColor(row0[i], row1[i], b);
+    for (int x = first; x <= last; x++) {
+        float s = (float)(uRow + uPerX * (x + 0.5)) * width - 0.5f;
+        int i = (int)floorf(s);
+        uint32_t a = (uint32_t)((s - i) * 256);
+        pixels[x] = lerpColor(mixed[clampIndex(i, width)], mixed[clampIndex(i + 1, width)], a) | opaqueBlack;
+    }
+}
+
 static void drawTriangle(WindowVertex a, WindowVertex b, WindowVertex c, uint32_t color, const DrawState &s, Box clip)
 {
     int64_t area = (b.fx - a.fx) * (c.fy - a.fy) - (c.fx - a.fx) * (b.fy - a.fy);
@@ -339,6 +387,8 @@ static void drawTriangle(WindowVertex a, WindowVertex b, WindowVertex c, uint32_
     if (s.textured) { u = makePlane(a, b, c, &WindowVertex::u); v = makePlane(a, b, c, &WindowVertex::v); }
     float zPerX = (float)z.perX;
     bool plain = s.depthTest && !s.textured && !s.blend;
+    bool square = s.textured && !s.blend && !s.depthTest && raster.texture &&
+                  fabs(v.perX) * raster.width * raster.textureHeight < 0.01;
     BlendTerms terms;
     bool simpleBlend = s.blend && !s.textured && constantBlend(s, color, &terms);
     for (int64_t y = y0; y <= y1; y++) {
@@ -350,6 +400,11 @@ static void drawTriangle(WindowVertex a, WindowVertex b, WindowVertex c, uint32_
         float zRow = (float)(z.atOrigin + z.perY * centreY + z.perX * 0.5);
         size_t row = (size_t)(raster.height - 1 - y) * raster.width;
         uint32_t *pixels = raster.color + row, *depths = raster.depth + row;
+        if (square && inDepthRange(zRow + zPerX * first) && inDepthRange(zRow + zPerX * last)) {
+            textureSpan(pixels, first, last, u.atOrigin + u.perY * centreY, u.perX,
+                        (float)(v.atOrigin + v.perY * centreY + v.perX * (first + 0.5)), s.linear);
+            continue;
+        }
         if ((plain || simpleBlend) && inDepthRange(zRow + zPerX * first) && inDepthRange(zRow + zPerX * last)) {
             if (plain) fillSpan(pixels, depths, first, last, zRow, zPerX, color);
             else       blendSpan(pixels, depths, first, last, zRow, zPerX, terms, s.depthTest);
