@@ -11,6 +11,7 @@ import fs from 'node:fs'
 import http from 'node:http'
 import os from 'node:os'
 import {openEngine, startPulse} from './web_browsers.mjs'
+import {cpuFrames, plainChromiumPlays} from './web_cpu.mjs'
 
 const drawn = () => document.title === 'ready' || document.title.startsWith('error') // frame and bench modes
 const told = () => document.querySelector('#screen > p:only-child') // the one sentence of a problem
@@ -157,14 +158,16 @@ try {
         engines.push(engine)
         console.log(`${name}: ${engine.version}`)
         for (const m of frames) await checkFrame(engine, base + query(m), m, 'frame')
+        await cpuFrames(engine, m => base + query(m), frames, checkFrame, fail)
         await clickAndPlay(engine, base + '?module=fast.it', 'fast module')
-        if (name === 'chromium') await chromiumOnly(engine, base)
+        if (name === 'chromium') await chromiumOnly(engine, base, clickAndPlay)
         // Firefox, like a visitor's browser, mostly starts no sound before a click (headless Chromium does).
         if (name === 'firefox') await silentOffer(engine, base + '?autostart=1&module=fast.it', 'did not start', false)
         await oneFileStarts(engine)
         await engine.close()
         engines.pop()
         if (name === 'firefox') await firefoxPlaysFile(pulseDir)
+        if (name === 'chromium') await plainChromiumPlays(base + '?module=fast.it', withSound, work, fail)
         console.log(`${name}: ${seconds(since)} in all`)
     }
 
@@ -255,13 +258,13 @@ async function silentOffer(engine, url, words, click) {
 
 // Chromium alone: the sentences of missing assets, starts that cannot make sound, keys on the
 // start screen, a lost WebGL context, and play-again held to the first play.
-async function chromiumOnly(engine, base) {
+async function chromiumOnly(engine, base, clickAndPlay) {
     const bare = await openEngine('chromium', {flags: ['--disable-webgl', '--disable-3d-apis']})
     engines.push(bare)
-    // A missing or broken asset, or no WebGL: one sentence naming it, on the page and in the console.
+    // A missing or broken asset: one sentence naming it, on the page and in the console.
     for (const [where, words, browser = engine] of [['nofont/', 'fontpre.tga is missing'], ['nomodule/', 'zap_wave.it is missing'],
             ['badmodule/', 'zap_wave.it is broken'], ['badfont/', 'fontpre.tga: too short'],
-            ['nofont/?scene=1&time=0', 'fontpre.tga is missing'], ['? (without WebGL)', 'WebGL', bare]]) {
+            ['nofont/?scene=1&time=0', 'fontpre.tga is missing']]) {
         const lines = [], tab = await browser.open(base + where.split(' ')[0], lines)
         await tab.until(told, 20)
         const shown = await tab.run(shownText)
@@ -270,6 +273,7 @@ async function chromiumOnly(engine, base) {
         if (!lines.some(line => line.includes(words))) fail(`${where}: the console does not say "${words}"`)
         await tab.close()
     }
+    await clickAndPlay(bare, base + '?module=fast.it', 'without WebGL, on the processor')
     await bare.close()
     engines.splice(engines.indexOf(bare), 1)
 
@@ -293,31 +297,35 @@ async function chromiumOnly(engine, base) {
         await tab.close()
     }
 
-    // A lost WebGL context during play: the music and scenes go on, a line says so after a few
-    // seconds, and once it is given back the canvas draws again.
+    // A lost WebGL context during play: the music and scenes go on; given back, the canvas draws
+    // again; lost again and not given back, after 3 s the page draws on the processor instead.
     {
-        const tab = await engine.open(base + '?module=timed.it')
+        const lines = [], tab = await engine.open(base + '?module=timed.it', lines)
         await tab.until(startShown, 30)
         await tab.click('#screen')
         await tab.until(() => cubicPage.scenes.length >= 2, 10)
-        const before = await tab.run(() => {
+        const lose = () => tab.run(() => {
             window.lose = document.getElementById('canvas').getContext('webgl').getExtension('WEBGL_lose_context')
             lose.loseContext()
             return cubicPage.scenes.length
         })
-        const noticed = await tab.until(() => !document.getElementById('notice').hidden, 5)
-        await tab.screenshot(work + '/lost.png')
-        const [during, notice] = await tab.run(() => [cubicPage.scenes.length, document.getElementById('notice').textContent])
+        const litPixels = async file => { await tab.screenshot(file)
+            return +await tool('convert', file, '-threshold', '2%', '-format', '%[fx:round(mean*w*h)]', 'info:') }
+        const before = await lose()
+        await sleep(500)
+        const dark = await litPixels(work + '/lost.png')
         await tab.run(() => lose.restoreContext())
         await sleep(500)
-        await tab.screenshot(work + '/restored.png')
-        const litPixels = file => tool('convert', file, '-threshold', '2%', '-format', '%[fx:round(mean*w*h)]', 'info:')
-        const [dark, lit] = [await litPixels(work + '/lost.png'), await litPixels(work + '/restored.png')]
-        const cleared = await tab.run(() => document.getElementById('notice').hidden)
-        console.log(`chromium: lost context: scenes ${before} -> ${during} while lost; "${notice}";` +
-                    ` lit pixels ${dark} while lost, ${lit} after restore; the line ${cleared ? 'gone' : 'still there'}`)
-        if (!noticed || during <= before) fail('a lost context: no line, or the scenes stopped')
-        if (!(+lit > 1000) || !cleared) fail('a lost context: the canvas did not draw again')
+        const restored = await litPixels(work + '/restored.png'), lostAgain = await lose()
+        const moved = await tab.until(() => document.getElementById('canvas').getContext('2d'), 6)
+        await sleep(500)
+        const [onCpu, after, noticed] = [await litPixels(work + '/on-cpu.png'), await tab.run(() => cubicPage.scenes.length),
+                                         await tab.run(() => !document.getElementById('notice').hidden)]
+        console.log(`chromium: lost context: lit pixels ${dark} while lost, ${restored} after restore; lost again at scene` +
+                    ` ${lostAgain}: ${lines.find(line => line.includes('WebGL was lost')) || 'no line'}, lit pixels ${onCpu},` +
+                    ` scenes ${before} -> ${after}${noticed ? ', a line under the picture' : ''}`)
+        if (!(restored > 1000)) fail('a lost context: the canvas did not draw again once given back')
+        if (!moved || !(onCpu > 1000) || after <= lostAgain || noticed) fail('a lost context: not drawn on the processor')
         await tab.close()
     }
 
