@@ -207,10 +207,14 @@ static int64_t ceilDiv(int64_t a, int64_t b)  { return -floorDiv(-a, b); }
 
 struct WindowVertex {
     float   x, y, z, u, v;                      // window coordinates, z from 0 (near) to 1 (far)
-    int64_t fx, fy;                             // x and y less half a pixel, in 1/256 pixel: centres fall on whole pixels
+    int64_t fx, fy;                             // x and y less half a pixel, in 1/256 pixel: pixel
+                                                // centres fall on whole numbers
 };
 
-static float limit(float p) { return p < -largestPosition ? -largestPosition : p > largestPosition ? largestPosition : p; }
+static float limit(float p)
+{
+    return p < -largestPosition ? -largestPosition : p > largestPosition ? largestPosition : p;
+}
 
 static WindowVertex toWindow(const ClipVertex &c, const DrawState &s)
 {
