@@ -232,32 +232,48 @@ static WindowVertex toWindow(const ClipVertex &c, const DrawState &s)
 }
 
 // One edge, from a to b, of a triangle turning counter-clockwise: a pixel
-// centre is inside where dx * (y - ay) - dy * (x - ax) >= bias. A centre on
-// the edge itself belongs to the triangle on one side only: here to one whose
-// edge is a top or a left edge (bias 0), else bias 1.
-struct Edge { int64_t dx, dy, ax, ay, bias; };
+// centre (x, y) is inside where dx * (y - ay) - dy * (x - ax) >= bias. A centre
+// on the edge itself belongs to the triangle on one side only: here to one
+// whose edge is a top or a left edge (bias 0), else bias 1. In whole pixels,
+// with p = dx * (y - ay) + dy * ax - bias (in 1/256 pixel), a row is inside
+// from x = -floor(p / b) where dy < 0, up to x = floor(p / b) where dy > 0,
+// b = |dy| * 256; p grows by dx * 256 a row, so the quotient is walked down
+// the rows with its remainder, as a line is drawn, with no division per row.
+struct Edge {
+    int     side;                               // -1: the span's first pixel, 1: its last, 0: a horizontal edge
+    int64_t quotient, remainder, divisor;       // floor(p / b), p - that * b, b
+    int64_t quotientStep, remainderStep;        // floor(step / b), step - that * b
+    int64_t p, step;                            // for a horizontal edge: inside where p >= 0
+};
 
-static Edge makeEdge(const WindowVertex &a, const WindowVertex &b)
+static Edge makeEdge(const WindowVertex &a, const WindowVertex &b, int64_t firstRow)
 {
     int64_t dx = b.fx - a.fx, dy = b.fy - a.fy;
     bool topOrLeft = dy < 0 || (dy == 0 && dx < 0);
-    return {dx, dy, a.fx, a.fy, topOrLeft ? 0 : 1};
+    Edge e = {};
+    e.p = dx * (firstRow * subpixel - a.fy) + dy * a.fx - (topOrLeft ? 0 : 1);
+    e.step = dx * subpixel;
+    if (dy == 0) return e;
+    e.side = dy < 0 ? -1 : 1;
+    e.divisor = (dy < 0 ? -dy : dy) * subpixel;
+    e.quotient = floorDiv(e.p, e.divisor);
+    e.remainder = e.p - e.quotient * e.divisor;
+    e.quotientStep = floorDiv(e.step, e.divisor);
+    e.remainderStep = e.step - e.quotientStep * e.divisor;
+    return e;
 }
 
-// Narrows the row's pixels [*first, *last] to those inside the edge.
-static void clipSpan(const Edge &e, int64_t y, int *first, int *last)
+// Narrows the row's pixels [*first, *last] to those inside the edge, then
+// moves the edge on to the next row.
+static void clipSpan(Edge &e, int *first, int *last)
 {
-    // inside: -dy * subpixel * x + k >= bias, for pixel x at fixed x * subpixel
-    int64_t a = -e.dy * subpixel, k = e.dx * (y * subpixel - e.ay) + e.dy * e.ax, need = e.bias - k;
-    if (a > 0) {
-        int64_t from = ceilDiv(need, a);
-        if (from > *first) *first = from > *last + 1 ? *last + 1 : (int)from;
-    } else if (a < 0) {
-        int64_t to = floorDiv(-need, -a);
-        if (to < *last) *last = to < *first - 1 ? *first - 1 : (int)to;
-    } else if (k < e.bias) {
-        *last = *first - 1;
-    }
+    if (e.side < 0 && -e.quotient > *first) *first = -e.quotient > *last + 1 ? *last + 1 : (int)-e.quotient;
+    if (e.side > 0 && e.quotient < *last)   *last = e.quotient < *first - 1 ? *first - 1 : (int)e.quotient;
+    if (e.side == 0 && e.p < 0)             *last = *first - 1;
+    e.p += e.step;
+    e.quotient += e.quotientStep;
+    e.remainder += e.remainderStep;
+    if (e.remainder >= e.divisor && e.side != 0) { e.remainder -= e.divisor; e.quotient++; }
 }
 
 // A value given at the three corners, as a plane over window pixels.
@@ -371,7 +387,6 @@ static void drawTriangle(WindowVertex a, WindowVertex b, WindowVertex c, uint32_
     int64_t area = (b.fx - a.fx) * (c.fy - a.fy) - (c.fx - a.fx) * (b.fy - a.fy);
     if (area == 0) return;
     if (area < 0) { WindowVertex t = b; b = c; c = t; }
-    Edge edges[3] = {makeEdge(a, b), makeEdge(b, c), makeEdge(c, a)};
     int64_t lowY = a.fy < b.fy ? a.fy : b.fy, highY = a.fy > b.fy ? a.fy : b.fy;
     lowY = c.fy < lowY ? c.fy : lowY;
     highY = c.fy > highY ? c.fy : highY;
@@ -384,7 +399,8 @@ static void drawTriangle(WindowVertex a, WindowVertex b, WindowVertex c, uint32_
     if (y1 > clip.y1 - 1) y1 = clip.y1 - 1;
     if (x0 < clip.x0) x0 = clip.x0;
     if (x1 > clip.x1 - 1) x1 = clip.x1 - 1;
-    if (x0 > x1) return;
+    if (x0 > x1 || y0 > y1) return;
+    Edge edges[3] = {makeEdge(a, b, y0), makeEdge(b, c, y0), makeEdge(c, a, y0)};
 
     Plane z = makePlane(a, b, c, &WindowVertex::z);
     Plane u = {}, v = {};
@@ -397,7 +413,7 @@ static void drawTriangle(WindowVertex a, WindowVertex b, WindowVertex c, uint32_
     bool simpleBlend = s.blend && !s.textured && constantBlend(s, color, &terms);
     for (int64_t y = y0; y <= y1; y++) {
         int first = (int)x0, last = (int)x1;
-        for (const Edge &e : edges) clipSpan(e, y, &first, &last);
+        for (Edge &e : edges) clipSpan(e, &first, &last);
         if (first > last) continue;
         rasterFragments += last - first + 1;
         double centreY = y + 0.5;
