@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 static const int      subpixelBits = 8;         // positions are kept in 1/256 pixel
@@ -48,8 +49,8 @@ EM_JS(void, pagePutImage, (const uint32_t *pixels, int width, int height), {
     Module.cubicRaster.putImageData(new ImageData(bytes, width, height), 0, 0);
 });
 
-// A new size starts cleared, as a resized canvas does; a size that cannot be
-// had draws nothing and says so once.
+// A new size starts cleared, as a resized canvas does; a size there is no
+// memory for stops the demo with one sentence, and nothing is drawn.
 static void fitBuffers(int width, int height)
 {
     if (width == raster.width && height == raster.height && raster.color) return;
@@ -61,8 +62,12 @@ static void fitBuffers(int width, int height)
     if (!raster.color || !raster.depth) {
         free(raster.color);
         free(raster.depth);
-        raster = {0, 0, nullptr, nullptr, raster.textureWidth, raster.textureHeight, raster.texture};
-        emscripten_log(EM_LOG_ERROR, "cubic-harmony: no memory for a %dx%d picture on the processor", width, height);
+        bool told = raster.width < 0;
+        raster = {-1, -1, nullptr, nullptr, raster.textureWidth, raster.textureHeight, raster.texture};
+        if (told) return;
+        char message[128];
+        snprintf(message, sizeof message, "there is no memory to draw %dx%d pixels on the processor", width, height);
+        failAndExit(message);
         return;
     }
     raster.width = width;
