@@ -207,8 +207,8 @@ void showEndScreen()
 
 // The browser may take WebGL away (a GPU reset, a driver update, too many
 // tabs). The music and the sequencer go on; once it is given back the GL
-// layer builds its objects again and the next frame draws the running scene.
-// The page says so under the picture while it stays away.
+// layer builds its objects again and the next frame draws the running scene;
+// not given back within a few seconds, the rasteriser draws instead.
 static EM_BOOL onContextLost(int, const void *, void *)
 {
     return EM_TRUE; // prevented: without that the browser never gives it back
