@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 static const int      subpixelBits = 8;         // positions are kept in 1/256 pixel
 static const int      subpixel     = 1 << subpixelBits;
@@ -137,14 +138,15 @@ void rasterTextureSize(int width, int height)
 
 void rasterCopyToTexture(int xOffset, int yOffset, int x, int y, int width, int height)
 {
-    for (int j = 0; j < height; j++)
-        for (int i = 0; i < width; i++) {
-            int sx = x + i, sy = y + j, tx = xOffset + i, ty = yOffset + j;
-            if (sx < 0 || sy < 0 || sx >= raster.width || sy >= raster.height) continue;
-            if (tx < 0 || ty < 0 || tx >= raster.textureWidth || ty >= raster.textureHeight) continue;
-            raster.texture[(size_t)ty * raster.textureWidth + tx] =
-                raster.color[(size_t)(raster.height - 1 - sy) * raster.width + sx];
-        }
+    // Held to both the picture and the texture; what lies outside either is left as it was.
+    int left = std::max({0, -x, -xOffset}), bottom = std::max({0, -y, -yOffset});
+    int right = std::min({width, raster.width - x, raster.textureWidth - xOffset});
+    int top = std::min({height, raster.height - y, raster.textureHeight - yOffset});
+    if (!raster.color || !raster.texture || left >= right) return;
+    for (int j = bottom; j < top; j++)
+        memcpy(raster.texture + (size_t)(yOffset + j) * raster.textureWidth + xOffset + left,
+               raster.color + (size_t)(raster.height - 1 - (y + j)) * raster.width + x + left,
+               (size_t)(right - left) * sizeof(uint32_t));
 }
 
 static uint32_t texel(int i, int j)
