@@ -70,11 +70,15 @@ const music = {
 
     fail(why) { this.error = why; return 0 },
 
-    // Creates the audio context, so it must run inside a click or key handler.
+    // Creates or resumes the audio context, so it must run inside a click or key handler.
     // A page that cannot make one still plays, silently, once the visitor agrees.
+    // The page calls it once as it loads, too: that context waits, suspended, for the
+    // first click, which only resumes it, and its worklet (1.7 MB of script) is compiled
+    // by then instead of after the click.
     init() {
         this.unheard = ''
         if (this.silent) return 1
+        if (this.player) { this.player.context.resume().catch(() => {}); return 1 }
         if (typeof AudioWorkletNode === 'undefined' || !window.isSecureContext) {
             this.unheard = 'No sound: this browser offers no audio worklets here (they need https, 127.0.0.1 or a file).'
             return 1
