@@ -121,8 +121,7 @@ export async function startPulse(dir) {
     const server = spawn('pulseaudio', ['--daemonize=no', '-n', '--exit-idle-time=-1', '--load=module-null-sink sink_name=out',
                                         '--load=module-native-protocol-unix'],
                          {env: {...process.env, XDG_RUNTIME_DIR: dir}, stdio: 'ignore'})
-    const {existsSync} = await import('node:fs')
-    for (let i = 0; i < 100 && !existsSync(dir + '/pulse/native'); i++) await new Promise(done => setTimeout(done, 50))
+    for (let i = 0; i < 100 && !fs.existsSync(dir + '/pulse/native'); i++) await new Promise(done => setTimeout(done, 50))
     return server
 }
 
