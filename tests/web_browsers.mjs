@@ -1,9 +1,13 @@
 // The three browser engines behind one small driver for the browser test: Chromium and Firefox
 // through puppeteer-core (Firefox over WebDriver BiDi), WebKit's MiniBrowser through
 // WebKitWebDriver's W3C endpoints with plain fetch. A tab offers run, until, click, picture, close.
+// openPlain starts an engine as a visitor does instead, with no automation at all.
 import {createRequire} from 'node:module'
-import {spawn, execFileSync} from 'node:child_process'
+import {spawn, execFile, execFileSync} from 'node:child_process'
+import fs from 'node:fs'
 import net from 'node:net'
+import os from 'node:os'
+import readline from 'node:readline'
 
 // puppeteer-core is installed with the page's own packages, in web/.
 const puppeteer = createRequire(new URL('../web/package.json', import.meta.url))('puppeteer-core')
@@ -23,6 +27,7 @@ function puppeteerTab(page, lines) {
         run: (fn, ...args) => page.evaluate(fn, ...args),
         until: (fn, seconds) => page.waitForFunction(fn, {timeout: seconds * 1000, polling: 50}).then(() => true, () => false),
         click: selector => page.click(selector),
+        tap: selector => page.tap(selector),
         screenshot: path => page.screenshot({path}),
         close: () => page.close(),
     }
@@ -36,9 +41,10 @@ async function puppeteerEngine(name, options) {
            defaultViewport: {width: 640, height: 480}, args: [...chromiumFlags(), ...(options.flags || [])]})
     return {
         name, version: await browser.version(),
-        async open(url, lines = []) {
+        async open(url, lines = [], viewport = null) { // viewport: puppeteer's, a phone's for instance
             const page = await browser.newPage()
             const tab = puppeteerTab(page, lines)
+            if (viewport) await page.setViewport(viewport)
             await page.goto(url)
             return tab
         },
@@ -49,9 +55,10 @@ async function puppeteerEngine(name, options) {
 const freePort = () => new Promise(done => { const s = net.createServer().listen(0, '127.0.0.1', () => {
     const port = s.address().port; s.close(() => done(port)) }) })
 
+const miniBrowser = () => execFileSync('sh', ['-c', 'dpkg -L libwebkit2gtk-4.1-0 | grep "/MiniBrowser$"']).toString().trim()
+
 // WebKit: one window of MiniBrowser, driven over WebDriver; a tab is that window at a new address.
 async function webkitEngine(options) {
-    const miniBrowser = execFileSync('sh', ['-c', 'dpkg -L libwebkit2gtk-4.1-0 | grep "/MiniBrowser$"']).toString().trim()
     const port = await freePort()
     const driver = spawn('WebKitWebDriver', ['--port=' + port], {env: options.env, stdio: 'ignore'})
     const base = `http://127.0.0.1:${port}`
@@ -66,7 +73,7 @@ async function webkitEngine(options) {
     for (let tries = 0; !session; tries++) {
         try {
             session = (await call('POST', '/session', {capabilities: {alwaysMatch: {browserName: 'MiniBrowser',
-                'webkitgtk:browserOptions': {binary: miniBrowser, args: ['--automation']}}}})).sessionId
+                'webkitgtk:browserOptions': {binary: miniBrowser(), args: ['--automation']}}}})).sessionId
         } catch (error) {
             if (tries > 50) throw error
             await new Promise(done => setTimeout(done, 100))
@@ -114,7 +121,48 @@ export async function startPulse(dir) {
     const server = spawn('pulseaudio', ['--daemonize=no', '-n', '--exit-idle-time=-1', '--load=module-null-sink sink_name=out',
                                         '--load=module-native-protocol-unix'],
                          {env: {...process.env, XDG_RUNTIME_DIR: dir}, stdio: 'ignore'})
-    const {existsSync} = await import('node:fs')
-    for (let i = 0; i < 100 && !existsSync(dir + '/pulse/native'); i++) await new Promise(done => setTimeout(done, 50))
+    for (let i = 0; i < 100 && !fs.existsSync(dir + '/pulse/native'); i++) await new Promise(done => setTimeout(done, 50))
     return server
+}
+
+// An engine started as a visitor starts it, on the X display: its own profile, default settings
+// and autoplay policy, no automation. Only the console is asked for, on its standard output
+// (Chromium: its log on stderr). On Mesa Chromium's GPU blocklist refuses WebGL, so there the
+// page draws on the processor, as a visitor's would. Its window fills the top left 800x600 of the screen; clicks come through
+// the X server (xdotool), pictures are the screen's (import), console lines arrive with their time.
+export async function openPlain(name, url, env = {}) {
+    const profile = fs.mkdtempSync(os.tmpdir() + '/cubic-harmony-profile-')
+    fs.writeFileSync(profile + '/user.js', Object.entries({'browser.aboutwelcome.enabled': false, // Firefox: no first-run tabs
+        'datareporting.policy.dataSubmissionEnabled': false, 'devtools.console.stdout.content': true})
+        .map(([name, value]) => `user_pref("${name}", ${value});\n`).join(''))
+    const [program, args] = {
+        chromium: ['chromium', ['--no-sandbox', '--user-data-dir=' + profile, '--no-first-run',
+                                '--enable-logging=stderr', '--v=0', '--window-position=0,0', '--window-size=800,600']],
+        firefox: ['firefox-esr', ['--no-remote', '--profile', profile, '--width', '800', '--height', '600']],
+        webkit: [miniBrowser(), ['--geometry=800x600', '--enable-write-console-messages-to-stdout=true']],
+    }[name]
+    const browser = spawn(program, [...args, url], {env: {...process.env, ...env}, stdio: ['ignore', 'pipe', 'pipe']})
+    const lines = []
+    for (const stream of [browser.stdout, browser.stderr])
+        readline.createInterface({input: stream}).on('line', text => lines.push({at: Date.now(), text}))
+    const sleep = ms => new Promise(done => setTimeout(done, ms))
+    const tool = (file, ...args) => new Promise(done => execFile(file, args, (error, out) => done(error ? null : out.trim())))
+    return {
+        lines,
+        // The first console line matching pattern, waited for up to seconds.
+        async line(pattern, seconds) {
+            for (const end = Date.now() + seconds * 1000; Date.now() < end; await sleep(50)) {
+                const found = lines.find(line => pattern.test(line.text))
+                if (found) return found
+            }
+            return null
+        },
+        click: () => tool('xdotool', 'mousemove', '400', '350', 'click', '1'),
+        screenshot: file => tool('import', '-window', 'root', '-crop', '800x600+0+0', file),
+        async close() {
+            browser.kill()
+            if (browser.exitCode === null) await new Promise(done => browser.on('exit', done))
+            fs.rmSync(profile, {recursive: true, force: true})
+        },
+    }
 }

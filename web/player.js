@@ -65,14 +65,20 @@ const music = {
     unheard: '',         // why no player was made, told once play is asked for
     told: false,         // onSilence has been called for this play
     playedAt: 0,         // the context's time when play was asked for
+    latency: 0,          // the output's own latency in seconds, as last read (outputLatency)
+    latencyReadAt: 0,    // performance.now() ms of that read, 0 before the first of this play
 
     fail(why) { this.error = why; return 0 },
 
-    // Creates the audio context, so it must run inside a click or key handler.
+    // Creates or resumes the audio context, so it must run inside a click or key handler.
     // A page that cannot make one still plays, silently, once the visitor agrees.
+    // The page calls it once as it loads, too: that context waits, suspended, for the
+    // first click, which only resumes it, and its worklet (1.7 MB of script) is compiled
+    // by then instead of after the click.
     init() {
         this.unheard = ''
         if (this.silent) return 1
+        if (this.player) { this.player.context.resume().catch(() => {}); return 1 }
         if (typeof AudioWorkletNode === 'undefined' || !window.isSecureContext) {
             this.unheard = 'No sound: this browser offers no audio worklets here (they need https, 127.0.0.1 or a file).'
             return 1
@@ -152,6 +158,7 @@ const music = {
         this.current = 0
         this.started = false
         this.told = false
+        this.latency = this.latencyReadAt = 0
         clearTimeout(this.watch)
         if (this.silent) {
             this.playSilently()
@@ -174,13 +181,25 @@ const music = {
         return this.current = order
     },
 
+    // Firefox can hang the page for good when outputLatency is read while its
+    // audio output is still starting: the page's thread, the audio graph's and
+    // the output's wait on each other. So it is read only once the context has
+    // played half a second, and then once a second.
+    readLatency(ctx) {
+        const now = performance.now()
+        if (ctx.state !== 'running' || ctx.currentTime < this.playedAt + 0.5 || now - this.latencyReadAt < 1000) return
+        this.latencyReadAt = now
+        this.latency = ctx.outputLatency || 0
+    },
+
     // What the worklet mixed reaches the speakers after the context's own
-    // buffering (baseLatency) and the device's (outputLatency, where known).
+    // buffering (baseLatency) and the device's (outputLatency, once known).
     position() {
         if (this.silent) return this.clockPosition()
         if (!this.player) return this.current
         const ctx = this.player.context
-        const heardAt = ctx.currentTime - (ctx.baseLatency || 0) - (ctx.outputLatency || 0)
+        this.readLatency(ctx)
+        const heardAt = ctx.currentTime - (ctx.baseLatency || 0) - this.latency
         while (this.reports.length && this.reports[0].at <= heardAt) {
             this.current = this.reports.shift().position
             this.started = true
