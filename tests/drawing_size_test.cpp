@@ -169,25 +169,22 @@ TEST_P(Entry, StepsDownAndBackUpSayingSoUnlessSharpOrRetro)
 {
     Mode m = GetParam();
     ensureGlContext();
-    sharpPicture = m.sharp;
-    retroPicture = m.retro;
-    drawingRule = DrawingRule{};
+    setPictureMode(m.retro, m.sharp);
     onReshape(1920, 1080);
-    PixelBox start = picture;
+    PixelBox start = pictureBox;
     static double clock = 1e6;  // frameShown keeps the last time across cases: one clock for all
     clock += 1000;              // a stall: counts as four refreshes
     testing::internal::CaptureStderr();
-    PixelBox smallest = picture;
+    PixelBox smallest = pictureBox;
     for (int k = 0; k < 600; k++) {
-        frameShown(clock += 100.0 * picture.width * picture.height / (1440 * 1080), false);
-        if (picture.width < smallest.width) smallest = picture;
+        frameShown(clock += 100.0 * pictureBox.width * pictureBox.height / (1440 * 1080), false);
+        if (pictureBox.width < smallest.width) smallest = pictureBox;
     }
-    PixelBox afterSlow = picture;
+    PixelBox afterSlow = pictureBox;
     for (int k = 0; k < 600; k++) frameShown(clock += 5, false);
     std::string said = testing::internal::GetCapturedStderr();
-    PixelBox afterFast = picture;
-    sharpPicture = retroPicture = false;
-    drawingRule = DrawingRule{};
+    PixelBox afterFast = pictureBox;
+    setPictureMode(false, false);
     onReshape(640, 480);
 
     if (m.sharp || m.retro) {
@@ -259,8 +256,7 @@ void readFrame()
 // The house at 1.8 s, drawn at output WxH at drawing step step, read whole.
 std::vector<uint8_t> drawHouse(int width, int height, int step)
 {
-    drawingRule = DrawingRule{};
-    drawingRule.step = step;
+    setDrawingStep(step);
     onReshape(width, height);
     glMatrixMode(GL_MODELVIEW);
     readWidth = width;
@@ -280,9 +276,9 @@ TEST(Enlargement, AReducedFrameIsTheSmallFrameScaledBetweenBlackBars)
     Framebuffer f = bindFramebuffer(1200, 720);
     std::vector<uint8_t> small = drawHouse(768, 576, 0);
     std::vector<uint8_t> enlarged = drawHouse(1200, 720, 1);
-    ASSERT_TRUE(picture.x == 0 && picture.width == 768 && picture.height == 576);
+    ASSERT_TRUE(pictureBox.x == 0 && pictureBox.width == 768 && pictureBox.height == 576);
     unbindFramebuffer(f);
-    drawingRule = DrawingRule{};
+    setDrawingStep(0);
     onReshape(640, 480);
     glMatrixMode(GL_MODELVIEW);
 

@@ -17,10 +17,7 @@ void ensureGlContext()
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(640, 480);
     glutCreateWindow("cubic-harmony-tests");
-    glShadeModel(GL_FLAT);
-    glEnable(GL_CULL_FACE);
-    onReshape(640, 480);
-    glMatrixMode(GL_MODELVIEW);
+    startDrawing(640, 480);
     ready = true;
 }
 
