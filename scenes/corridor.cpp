@@ -147,6 +147,5 @@ void drawCorridorScene(int sceneTime)
         for (const PanelSquare &square : panelSquares)
             drawPanelPass(sceneTime, square, s);
 
-    // 13. Present.
     presentFrame();
 }

@@ -29,7 +29,7 @@ struct Particle {
 };
 const int particleCount = 1024;
 extern Particle particles[particleCount]; // the ring
-extern int fountainNextSlot;    // record the next emission overwrites, 0..1023; never reset
+extern int fountainNextSlot;    // record the next emission overwrites, 0..1023; 0 again only at resetDemo
 extern int fountainLastStep;    // whole 10 ms steps reached at the last frame, -1 before the first
 void resetParticles();          // parks every record far above the view
 void stepParticles();           // one step: four emissions, then every record moves

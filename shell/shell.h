@@ -50,10 +50,8 @@ void setPictureMode(bool retro, bool sharp);
 extern bool retroPicture;  // as setPictureMode set it
 bool drawsRetro(int width, int height); // retro, and the output holds 640 x 480 (a smaller one is drawn sharp)
 
-// The drawing size (adapt.cpp). Where frames miss the refresh, the scenes draw
-// into a smaller box at the bottom-left corner, never under 640 x 480, and the
-// present step enlarges it into the picture box; where there is room again the
-// size steps back up. Neither retro nor sharp pictures change size.
+// The drawing size that holds the refresh: the rule and its reasons are in
+// adapt.cpp. Neither retro nor sharp pictures change size.
 struct DrawingRule {
     int    step;         // the size drawn at: 0 the picture box's own, each step smaller
     int    frames;       // frames timed in the running window; negative, frames left to settle after a change
