@@ -4,10 +4,8 @@
 // size and enlarged, held against the same frame drawn at that size and scaled.
 #include "shell.h"
 #include "kit.h"
-#include "desktop.h"
+#include "offscreen.h"
 #include "pictures.h"
-#include <GL/freeglut.h>
-#include <GL/glext.h>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
@@ -208,49 +206,15 @@ INSTANTIATE_TEST_SUITE_P(Modes, Entry, testing::Values(
 
 // --- a frame drawn smaller and enlarged -------------------------------------------
 
-// A framebuffer object of the output's size in the test's own context, so the
-// present step's enlargement runs at a size the 640 x 480 window cannot hold.
-struct Framebuffer { GLuint frame = 0, colour = 0, depth = 0; };
-
-template <typename F> F glProc(const char *name) { return (F)glutGetProcAddress(name); }
-
-Framebuffer bindFramebuffer(int width, int height)
-{
-    Framebuffer f;
-    glProc<PFNGLGENFRAMEBUFFERSPROC>("glGenFramebuffers")(1, &f.frame);
-    glProc<PFNGLBINDFRAMEBUFFERPROC>("glBindFramebuffer")(GL_FRAMEBUFFER, f.frame);
-    auto gen = glProc<PFNGLGENRENDERBUFFERSPROC>("glGenRenderbuffers");
-    auto bind = glProc<PFNGLBINDRENDERBUFFERPROC>("glBindRenderbuffer");
-    auto storage = glProc<PFNGLRENDERBUFFERSTORAGEPROC>("glRenderbufferStorage");
-    auto attach = glProc<PFNGLFRAMEBUFFERRENDERBUFFERPROC>("glFramebufferRenderbuffer");
-    gen(1, &f.colour);
-    bind(GL_RENDERBUFFER, f.colour);
-    storage(GL_RENDERBUFFER, GL_RGB8, width, height);
-    attach(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, f.colour);
-    gen(1, &f.depth);
-    bind(GL_RENDERBUFFER, f.depth);
-    storage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-    attach(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, f.depth);
-    return f;
-}
-
-void unbindFramebuffer(Framebuffer f)
-{
-    glProc<PFNGLBINDFRAMEBUFFERPROC>("glBindFramebuffer")(GL_FRAMEBUFFER, 0);
-    glProc<PFNGLDELETEFRAMEBUFFERSPROC>("glDeleteFramebuffers")(1, &f.frame);
-    glProc<PFNGLDELETERENDERBUFFERSPROC>("glDeleteRenderbuffers")(1, &f.colour);
-    glProc<PFNGLDELETERENDERBUFFERSPROC>("glDeleteRenderbuffers")(1, &f.depth);
-}
-
-std::vector<uint8_t> lastFrame; // read just before the swap
+// In the off-screen framebuffer of 1200 x 720, so the present step's enlargement
+// runs at a size larger than 640 x 480.
+RgbImage lastFrame; // read where the swap would be
 int readWidth, readHeight;
 
 void readFrame()
 {
-    lastFrame.assign((size_t)readWidth * readHeight * 3, 0);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, readWidth, readHeight, GL_RGB, GL_UNSIGNED_BYTE, lastFrame.data());
-    beforeSwap = nullptr;
+    lastFrame = readFramebuffer(readWidth, readHeight);
+    frameFinished = nullptr;
 }
 
 // The house at 1.8 s, drawn at output WxH at drawing step step, read whole.
@@ -258,11 +222,10 @@ std::vector<uint8_t> drawHouse(int width, int height, int step)
 {
     setDrawingStep(step);
     onReshape(width, height);
-    glMatrixMode(GL_MODELVIEW);
     readWidth = width;
     readHeight = height;
-    replayScene(2, 1800, 10, [] { beforeSwap = readFrame; });
-    return lastFrame;
+    replayScene(2, 1800, 10, [] { frameFinished = readFrame; });
+    return lastFrame.pixels;
 }
 
 // 1200x720 holds a picture box of 960x720 from column 120; one step down it is
@@ -273,14 +236,11 @@ TEST(Enlargement, AReducedFrameIsTheSmallFrameScaledBetweenBlackBars)
     ensureGlContext();
     char error[512];
     ASSERT_TRUE(loadBlockFontFrom(BUILD_DIR "/fontpre.tga", error, sizeof error)) << error;
-    Framebuffer f = bindFramebuffer(1200, 720);
     std::vector<uint8_t> small = drawHouse(768, 576, 0);
     std::vector<uint8_t> enlarged = drawHouse(1200, 720, 1);
     ASSERT_TRUE(pictureBox.x == 0 && pictureBox.width == 768 && pictureBox.height == 576);
-    unbindFramebuffer(f);
     setDrawingStep(0);
     onReshape(640, 480);
-    glMatrixMode(GL_MODELVIEW);
 
     auto at = [](const std::vector<uint8_t> &image, int width, int x, int y, int channel) {
         return (double)image[((size_t)y * width + x) * 3 + channel];
