@@ -18,7 +18,6 @@ struct DemoOptions {
     const char *dataDir = nullptr;          // --data: the folder of the two files; null: the working directory
 };
 DemoOptions parseDemoOptions(int argc, char **argv);
-const char *demoVersion();
 
 void onDisplay();        // the display callback: one pass of the sequencer on the music's position
 extern volatile int quitRequested;           // set by SIGINT/SIGTERM, acted on by the next callback

@@ -35,7 +35,7 @@ static const char usageText[] =
     "\n"
     "GLUT's own options (-display DISPLAY, -geometry WxH+X+Y, -sync, ...) work as usual.\n";
 
-const char *demoVersion()
+static const char *demoVersion()
 {
     return CUBIC_HARMONY_VERSION;
 }

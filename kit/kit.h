@@ -51,7 +51,6 @@ extern PixelBox outputBox;   // the whole window or capture frame
 PixelBox fitPicture(int width, int height);   // the largest centred 4:3 box of an output
 bool parseSize(const char *text, int *width, int *height); // an output size "WxH", each side 16 to 8192
 void setPicture(PixelBox box, int outputWidth, int outputHeight);
-PixelBox mapScreenBox(int x, int y, int width, int height); // a box of the 640 x 480 screen in the output
 void scissorScreen(int x, int y, int width, int height);   // glScissor of a 640 x 480 box
 void clearScreen(unsigned mask); // glClear of the whole screen, the picture only; scissor test off
 bool pictureFillsOutput();      // no bars: the picture is the whole output

@@ -33,7 +33,8 @@ void setPicture(PixelBox box, int outputWidth, int outputHeight)
 static int mapX(int x) { return pictureBox.x + (int)(((long)x * pictureBox.width  + 320) / 640); }
 static int mapY(int y) { return pictureBox.y + (int)(((long)y * pictureBox.height + 240) / 480); }
 
-PixelBox mapScreenBox(int x, int y, int width, int height)
+// A box of the 640 x 480 screen in the output.
+static PixelBox mapScreenBox(int x, int y, int width, int height)
 {
     int x0 = mapX(x), y0 = mapY(y);
     return {x0, y0, mapX(x + width) - x0, mapY(y + height) - y0};

@@ -45,6 +45,3 @@ extern int fireSeedRepeats;     // steps left that reseed the generator with fir
 void resetFireVolume();         // every cell to 0
 void stepFireVolume();          // one step: source row, then rise and spread
 
-// --- corridor models (scenes/corridor.cpp) ---
-void drawBouncingBox(float x, float y, float z, float angle);
-void drawTorch(float x, float y, float z, float t);

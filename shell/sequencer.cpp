@@ -5,6 +5,8 @@
 #include "scenes.h"
 #include <cstdint>
 
+static void stopMusicAndExitScene(int); // the way out, as a row of the table
+
 const SceneEntry sceneTable[sceneRows] = {
     {drawTrailsScene,       4}, // orders  0- 3: Lissajous cube trails, fade from white
     {drawTitleScene,        8}, // orders  4- 7: exploding crosses under the title
@@ -42,7 +44,7 @@ void runSequencer(const SceneEntry *table, uint32_t position, int (*readClock)()
     table[currentScene].draw(sceneTime);
 }
 
-void stopMusicAndExitScene(int)
+static void stopMusicAndExitScene(int)
 {
     stopMusicAndExit();
 }

@@ -85,8 +85,6 @@ void frameShown(double nowMs, bool paced);
 void presentFrame();
 int  retroFactor(int outputWidth, int outputHeight); // the largest whole enlargement of 640 x 480, at least 1
 
-void stopMusicAndExitScene(int sceneTime);   // row 9 of the table: ignores sceneTime
-
 // The music (music.cpp), through player.h, for the platforms that play it.
 // Opens the default output (none where silent), loads module, moves it to the
 // first order of table row scene, plays it and starts the sequencer there at

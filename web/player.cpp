@@ -44,9 +44,11 @@ int      playerShutdown()        { return musicCall("shutdown", 0); }
 int      playerHeard()           { return musicCall("heard", 0); }
 const char *playerError()        { return lastError; }
 
-// The page always plays from the start and does not count orders.
+// The page always plays from the start, does not count orders and renders
+// nothing offline (its silent play has its own clock, in player.js).
 int      playerSetOrder(int)     { return 0; }
 int      playerOrderCount()      { return 0; }
+int      playerRender(int16_t *, int) { return 0; }
 
 // The position being heard, not the one being mixed: player.js holds back
 // what the worklet reports by the output's latency.
