@@ -158,7 +158,7 @@ int main(int argc, char **argv)
 
     // The font is loaded first, so its loading time does not eat into the first scene.
     if (!startMusic(dataFile(options, "zap_wave.it").c_str(), options.startScene, options.silent,
-                    glutClock(), " (--silent plays the demo without sound)", error, sizeof error))
+                    glutClock, " (--silent plays the demo without sound)", error, sizeof error))
         failAndExit(error);
 
     // --- main loop: never returns ---------------------------------------------

@@ -23,7 +23,7 @@ static void moveToScene(int scene)
         fprintf(stderr, "cubic-harmony: zap_wave.it has no order %u: the music starts from its beginning\n", order);
 }
 
-bool startMusic(const char *module, int scene, bool silent, int clockMs, const char *noDeviceHint,
+bool startMusic(const char *module, int scene, bool silent, int (*readClock)(), const char *noDeviceHint,
                 char *error, int errorSize)
 {
     silentMusic = silent;
@@ -44,9 +44,9 @@ bool startMusic(const char *module, int scene, bool silent, int clockMs, const c
                 "the demo will play until a key is pressed\n", orders, lastOrder);
     moveToScene(scene);
     playerPlay();
-    silentStartMs = clockMs;
+    silentStartMs = readClock();
     silentFrames = 0;
-    startSequencer(scene, clockMs);
+    startSequencer(scene, silentStartMs);
     return true;
 }
 

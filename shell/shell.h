@@ -88,9 +88,10 @@ int  retroFactor(int outputWidth, int outputHeight); // the largest whole enlarg
 // The music (music.cpp), through player.h, for the platforms that play it.
 // Opens the default output (none where silent), loads module, moves it to the
 // first order of table row scene, plays it and starts the sequencer there at
-// clockMs. False, with the one line naming the problem in error, where it
-// cannot; noDeviceHint ends the line about an output that cannot be opened.
-bool startMusic(const char *module, int scene, bool silent, int clockMs, const char *noDeviceHint,
+// the clock's time once it plays. False, with the one line naming the problem
+// in error, where it cannot; noDeviceHint ends the line about an output that
+// cannot be opened.
+bool startMusic(const char *module, int scene, bool silent, int (*readClock)(), const char *noDeviceHint,
                 char *error, int errorSize);
 // The position the sequencer follows: the one being heard, or without an
 // output the module rendered (and thrown away) up to clockMs.

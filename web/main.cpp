@@ -70,7 +70,7 @@ static void loadFont()
 static void startPlay()
 {
     char error[512];
-    if (startMusic("zap_wave.it", 0, false, pageClock(), "", error, sizeof error)) state = starting;
+    if (startMusic("zap_wave.it", 0, false, pageClock, "", error, sizeof error)) state = starting;
     else failAndExit(error);
 }
 
