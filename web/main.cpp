@@ -5,7 +5,6 @@
 #include "web.h"
 #include "kit.h"
 #include "shell.h"
-#include "player.h"
 #include "scenes.h"
 #include <GL/gl.h>
 #include <emscripten.h>
