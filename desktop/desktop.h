@@ -13,15 +13,13 @@ struct DemoOptions {
     int  windowWidth = 0, windowHeight = 0; // --window WxH; 0: the largest whole multiple that fits
     bool retro = false;
     bool sharp = false;                     // --sharp: never a smaller drawing size
+    bool silent = false;                    // --silent: no audio device; the scenes keep the music's time
     int  startScene = 0;                    // table row the demo starts at
     const char *dataDir = nullptr;          // --data: the folder of the two files; null: the working directory
 };
 DemoOptions parseDemoOptions(int argc, char **argv);
-int  glutOptionWords(char **argv, int i); // words of the GLUT option at argv[i] with its value, 0 for any other word
-const char *demoVersion();
 
 void onDisplay();        // the display callback: one pass of the sequencer on the music's position
-void failAndExit(const char *message);       // one line on stderr, game mode left, exit code 1
 extern volatile int quitRequested;           // set by SIGINT/SIGTERM, acted on by the next callback
 
 // The swap (swap.cpp). beforeSwap, where the tools read the finished frame

@@ -3,7 +3,6 @@
 // mode is given back before the process ends.
 #include "desktop.h"
 #include "shell.h"
-#include "player.h"
 #include <GL/freeglut.h>
 #include <cstdio>
 #include <cstdlib>
@@ -21,23 +20,21 @@ static void leaveGameMode()
 // freeglut destroys the window from its own exit handler and so calls the
 // window-close callback, which is this function, during exit(): by then there
 // is nothing left to do.
-void stopMusicAndExit()
+static void leave(int code)
 {
-    if (exiting) return;
     exiting = true;
-    playerStop();
-    playerFreeModule();
-    playerShutdown();
+    stopMusic();
     leaveGameMode();
-    exit(0);
+    exit(code);
 }
 
-void failAndExit(const char *message)
+void stopMusicAndExit()
 {
-    fprintf(stderr, "cubic-harmony: %s\n", message);
-    exiting = true;
-    playerFreeModule();
-    playerShutdown();
-    leaveGameMode();
-    exit(1);
+    if (!exiting) leave(0);
+}
+
+void failAndExit(const char *problem)
+{
+    fprintf(stderr, "cubic-harmony: %s\n", problem);
+    leave(1);
 }

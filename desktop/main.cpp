@@ -1,11 +1,11 @@
 // The desktop's start-up: reads the command line (before GLUT sees it), opens
 // the 640 x 480 game mode (or a full-screen window or a window), registers the
 // callbacks, loads the block font, starts the music with the first scene's
-// clock and enters the main loop. The display callback runs the sequencer.
+// clock (or, with --silent, the module on that clock with no audio device) and
+// enters the main loop. The display callback runs the sequencer.
 #include "desktop.h"
 #include "shell.h"
 #include "kit.h"
-#include "player.h"
 #include <GL/freeglut.h>
 #include <chrono>
 #include <csignal>
@@ -33,7 +33,7 @@ void onDisplay()
     if (quitRequested)
         stopMusicAndExit();
     frameShown(frameClockMs(), swapPaced);
-    runSequencer(sceneTable, playerGetPosition(), glutClock);
+    runSequencer(sceneTable, musicPosition(glutClock()), glutClock);
 }
 
 static void onIdle()
@@ -129,45 +129,10 @@ static void openScreen(const DemoOptions &options, bool geometryGiven)
     openWindow(screenWidth, screenHeight, true);
 }
 
-// Row N starts where row N - 1 ends. The fountain and the fire set themselves
-// up on their first frame, so starting at their row starts them fresh.
-static void startAtScene(int scene)
-{
-    if (scene == 0) return;
-    uint32_t order = sceneTable[scene - 1].endOrder;
-    if (!playerSetOrder((int)order))
-        fprintf(stderr, "cubic-harmony: zap_wave.it has no order %u: the music starts from its beginning\n", order);
-    currentScene = scene;
-}
-
 // The bare name in the working directory unless --data names a folder.
 static std::string dataFile(const DemoOptions &options, const char *name)
 {
     return options.dataDir ? std::string(options.dataDir) + "/" + name : name;
-}
-
-static void startMusic(const DemoOptions &options)
-{
-    if (!playerInit(-1, 44100)) {
-        char message[512];
-        snprintf(message, sizeof message, "cannot open the audio device: %s", playerError());
-        failAndExit(message);
-    }
-    std::string module = dataFile(options, "zap_wave.it");
-    if (!playerLoadModule(0, module.c_str(), 0, 0, playerRamping | playerLooping)) {
-        char message[512];
-        snprintf(message, sizeof message, "%s: %s", module.c_str(), playerError());
-        failAndExit(message);
-    }
-    // The table's last scene ends at order 38: a module that never gets there
-    // loops, and the running scene goes on until a key is pressed.
-    uint32_t lastOrder = sceneTable[8].endOrder;
-    if ((uint32_t)playerOrderCount() <= lastOrder)
-        fprintf(stderr, "cubic-harmony: zap_wave.it has %d orders and never reaches order %u: "
-                "the demo will play until a key is pressed\n", playerOrderCount(), lastOrder);
-    startAtScene(options.startScene);
-    playerPlay();
-    sceneStartTime = glutGet(GLUT_ELAPSED_TIME);
 }
 
 int main(int argc, char **argv)
@@ -179,22 +144,22 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; i++)
         if (!strcmp(argv[i], "-geometry")) geometryGiven = true;
     glutInit(&argc, argv);
-    retroPicture = options.retro;
-    sharpPicture = options.sharp;
+    setPictureMode(options.retro, options.sharp);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     catchSignals();
     openScreen(options, geometryGiven);
     swapPaced = requestSwapInterval() != nullptr; // after the context exists; harmless where GLX offers none
     glutSetCursor(GLUT_CURSOR_NONE);
-    glShadeModel(GL_FLAT);
-    glEnable(GL_CULL_FACE);
+    startDrawing(glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT));
 
     char error[512];
     if (!loadBlockFontFrom(dataFile(options, "fontpre.tga").c_str(), error, sizeof error))
         failAndExit(error);
 
     // The font is loaded first, so its loading time does not eat into the first scene.
-    startMusic(options);
+    if (!startMusic(dataFile(options, "zap_wave.it").c_str(), options.startScene, options.silent,
+                    glutClock, " (--silent plays the demo without sound)", error, sizeof error))
+        failAndExit(error);
 
     // --- main loop: never returns ---------------------------------------------
     glutMainLoop();

@@ -1,9 +1,8 @@
 // The demo's command line: how the screen is opened, how the picture is drawn
-// (holding the refresh, sharp or retro), where the demo starts and where its
-// two files lie. It is read before glutInit, so
-// --help, --version and every mistake are answered without a display; GLUT's
-// own options are stepped over here and left for glutInit. Also the WxH sizes
-// the picture tools take.
+// (holding the refresh, sharp or retro), whether it is heard, where the demo
+// starts and where its two files lie. It is read before glutInit, so --help,
+// --version and every mistake are answered without a display; GLUT's own
+// options are stepped over here and left for glutInit.
 #include "desktop.h"
 #include "kit.h"
 #include <cstdio>
@@ -15,7 +14,8 @@
 #endif
 
 static const char usageText[] =
-    "usage: cubic-harmony [--window [WxH] | --fullscreen] [--sharp | --retro] [--scene N] [--data DIR]\n"
+    "usage: cubic-harmony [--window [WxH] | --fullscreen] [--sharp | --retro] [--silent] [--scene N]\n"
+    "                     [--data DIR]\n"
     "Plays the demo full-screen: in the 640x480 mode where the display can switch\n"
     "to it, otherwise at the desktop's own size. Any key ends it.\n"
     "\n"
@@ -26,6 +26,8 @@ static const char usageText[] =
     "                  miss the refresh (by default the drawing size steps down, never\n"
     "                  under 640x480, and the picture is enlarged to fill its place)\n"
     "  --retro         draw at 640x480 and enlarge by a whole factor, square pixels\n"
+    "  --silent        play without sound and without opening an audio device; the\n"
+    "                  scenes still change with the music's time\n"
     "  --scene N       start at scene N (0 to 8), the music at that scene's first order\n"
     "  --data DIR      read fontpre.tga and zap_wave.it from DIR, not the working directory\n"
     "  --help          print this summary and exit\n"
@@ -33,7 +35,7 @@ static const char usageText[] =
     "\n"
     "GLUT's own options (-display DISPLAY, -geometry WxH+X+Y, -sync, ...) work as usual.\n";
 
-const char *demoVersion()
+static const char *demoVersion()
 {
     return CUBIC_HARMONY_VERSION;
 }
@@ -57,7 +59,7 @@ static const GlutOption glutOptions[] = {
 };
 
 // Its value may be missing: the caller sees the count run past argc.
-int glutOptionWords(char **argv, int i)
+static int glutOptionWords(char **argv, int i)
 {
     for (const GlutOption &option : glutOptions)
         if (!strcmp(argv[i], option.name))
@@ -93,6 +95,8 @@ DemoOptions parseDemoOptions(int argc, char **argv)
             options.retro = true;
         } else if (!strcmp(arg, "--sharp")) {
             options.sharp = true;
+        } else if (!strcmp(arg, "--silent")) {
+            options.silent = true;
         } else if (!strcmp(arg, "--scene")) {
             if (i + 1 >= argc) badOption("--scene wants a number from 0 to 8", "nothing given");
             const char *value = argv[++i];

@@ -1,12 +1,8 @@
 // The block-font store: 256 characters of 8 x 8 cells read once from the font
 // picture "fontpre.tga", an uncompressed 8-bit colour-mapped TGA of 256 x 64.
+// The file itself is read in font_file.cpp; the page hands its bytes over.
 #include "kit.h"
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 GlyphCell glyphCells[256][8][8];
 
@@ -24,7 +20,7 @@ static GlyphCell cellFor(uint8_t index)
 
 // The first stored row is the bottom of the picture; character c sits in grid
 // column c % 32 and grid row c / 32 counted from the top left.
-void decodeBlockFont(const uint8_t *pixels)
+static void decodeBlockFont(const uint8_t *pixels)
 {
     for (int c = 0; c < 256; c++)
         for (int j = 0; j < 8; j++)
@@ -64,40 +60,4 @@ bool loadBlockFontFromBytes(const uint8_t *file, size_t size, const char *path, 
     }
     decodeBlockFont(file + headerSize + colorMapSize);
     return true;
-}
-
-// Only a plain file is read: a pipe of that name would block start-up for good.
-bool loadBlockFontFrom(const char *path, char *error, int errorSize)
-{
-    static uint8_t file[fontFileSize]; // read once at start-up; static so nothing is freed
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        snprintf(error, errorSize, "%s: cannot open: %s", path, strerror(errno));
-        return false;
-    }
-    struct stat info = {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        snprintf(error, errorSize, "%s: cannot read: %s", path,
-                 S_ISDIR(info.st_mode) ? "it is a directory" : "it is not a regular file");
-        close(fd);
-        return false;
-    }
-    size_t got = 0;
-    ssize_t n = 0;
-    while (got < sizeof file && (n = read(fd, file + got, sizeof file - got)) > 0)
-        got += (size_t)n;
-    int readError = n < 0 ? errno : 0;
-    close(fd);
-    if (readError) {
-        snprintf(error, errorSize, "%s: cannot read: %s", path, strerror(readError));
-        return false;
-    }
-    return loadBlockFontFromBytes(file, got, path, error, errorSize);
-}
-
-// The demo's font, by its name in the working directory. The caller decides
-// how to end on a bad file: start-up must leave the screen mode first.
-bool loadBlockFont(char *error, int errorSize)
-{
-    return loadBlockFontFrom("fontpre.tga", error, errorSize);
 }

@@ -31,10 +31,8 @@ extern GlyphCell glyphCells[256][8][8]; // [character][row, 0 = top][column, 0 =
 
 const int fontFileSize = 786 + 256 * 64;  // header and colour map, then the pixels
 
-bool loadBlockFont(char *error, int errorSize); // reads "fontpre.tga"; false and a reason on a bad file
-bool loadBlockFontFrom(const char *path, char *error, int errorSize); // false and a reason on a bad file
+bool loadBlockFontFrom(const char *path, char *error, int errorSize); // false and a reason on a bad file (font_file.cpp, not in the browser)
 bool loadBlockFontFromBytes(const uint8_t *file, size_t size, const char *path, char *error, int errorSize); // the same on bytes in memory
-void decodeBlockFont(const uint8_t *pixels); // 256 x 64 colour indices, bottom stored row first
 
 void drawGlyph(float x, float y, float z, float sx, float sy, float sz, int ch);
 
@@ -48,12 +46,11 @@ void clearBands(Rgb (*bandColor)(int band));
 // in the real output, in output pixels with GL's bottom-left origin. Scissor
 // boxes and whole-screen clears of the scenes go through here.
 struct PixelBox { int x, y, width, height; };
-extern PixelBox picture;  // the 640 x 480 screen in the output
-extern PixelBox output;   // the whole window or capture frame
+extern PixelBox pictureBox;  // the 640 x 480 screen in the output
+extern PixelBox outputBox;   // the whole window or capture frame
 PixelBox fitPicture(int width, int height);   // the largest centred 4:3 box of an output
 bool parseSize(const char *text, int *width, int *height); // an output size "WxH", each side 16 to 8192
 void setPicture(PixelBox box, int outputWidth, int outputHeight);
-PixelBox mapScreenBox(int x, int y, int width, int height); // a box of the 640 x 480 screen in the output
 void scissorScreen(int x, int y, int width, int height);   // glScissor of a 640 x 480 box
 void clearScreen(unsigned mask); // glClear of the whole screen, the picture only; scissor test off
 bool pictureFillsOutput();      // no bars: the picture is the whole output

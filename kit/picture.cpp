@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
-PixelBox picture = {0, 0, 640, 480}; // output pixels, bottom-left origin as GL counts
-PixelBox output  = {0, 0, 640, 480}; // the whole window or capture frame
+PixelBox pictureBox = {0, 0, 640, 480}; // output pixels, bottom-left origin as GL counts
+PixelBox outputBox  = {0, 0, 640, 480}; // the whole window or capture frame
 
 PixelBox fitPicture(int width, int height)
 {
@@ -24,16 +24,17 @@ PixelBox fitPicture(int width, int height)
 
 void setPicture(PixelBox box, int outputWidth, int outputHeight)
 {
-    picture = box;
-    output  = {0, 0, outputWidth, outputHeight};
+    pictureBox = box;
+    outputBox  = {0, 0, outputWidth, outputHeight};
 }
 
 // Edges are mapped, not sizes, so boxes that abut on the 640 x 480 screen abut
 // in the output too, with no row between them and none shared.
-static int mapX(int x) { return picture.x + (int)(((long)x * picture.width  + 320) / 640); }
-static int mapY(int y) { return picture.y + (int)(((long)y * picture.height + 240) / 480); }
+static int mapX(int x) { return pictureBox.x + (int)(((long)x * pictureBox.width  + 320) / 640); }
+static int mapY(int y) { return pictureBox.y + (int)(((long)y * pictureBox.height + 240) / 480); }
 
-PixelBox mapScreenBox(int x, int y, int width, int height)
+// A box of the 640 x 480 screen in the output.
+static PixelBox mapScreenBox(int x, int y, int width, int height)
 {
     int x0 = mapX(x), y0 = mapY(y);
     return {x0, y0, mapX(x + width) - x0, mapY(y + height) - y0};
@@ -47,8 +48,8 @@ void scissorScreen(int x, int y, int width, int height)
 
 bool pictureFillsOutput()
 {
-    return picture.x == 0 && picture.y == 0 &&
-           picture.width == output.width && picture.height == output.height;
+    return pictureBox.x == 0 && pictureBox.y == 0 &&
+           pictureBox.width == outputBox.width && pictureBox.height == outputBox.height;
 }
 
 // Called with the scissor test off, as the scenes that clear everything do;
@@ -59,7 +60,7 @@ void clearScreen(unsigned mask)
         glClear(mask);
         return;
     }
-    glScissor(picture.x, picture.y, picture.width, picture.height);
+    glScissor(pictureBox.x, pictureBox.y, pictureBox.width, pictureBox.height);
     glEnable(GL_SCISSOR_TEST);
     glClear(mask);
     glDisable(GL_SCISSOR_TEST);
@@ -74,11 +75,11 @@ void clearBars()
     glEnable(GL_SCISSOR_TEST);
     glClearColor(0, 0, 0, 1);
     const PixelBox bars[4] = {
-        {0, 0, picture.x, output.height},                                                   // left
-        {picture.x + picture.width, 0, output.width - picture.x - picture.width, output.height}, // right
-        {picture.x, 0, picture.width, picture.y},                                           // bottom
-        {picture.x, picture.y + picture.height, picture.width,
-         output.height - picture.y - picture.height},                                       // top
+        {0, 0, pictureBox.x, outputBox.height},                                                   // left
+        {pictureBox.x + pictureBox.width, 0, outputBox.width - pictureBox.x - pictureBox.width, outputBox.height}, // right
+        {pictureBox.x, 0, pictureBox.width, pictureBox.y},                                           // bottom
+        {pictureBox.x, pictureBox.y + pictureBox.height, pictureBox.width,
+         outputBox.height - pictureBox.y - pictureBox.height},                                       // top
     };
     for (const PixelBox &bar : bars) {
         if (bar.width <= 0 || bar.height <= 0) continue;

@@ -27,9 +27,9 @@ int      playerShutdown();
 
 // Moves the loaded module to the start of an order, notes stopped; the device
 // may be playing (the jump is made between two audio buffers). Non-zero on
-// success. Desktop and tools only: the page always plays from the start.
+// success. The page always plays from the start and answers 0.
 int      playerSetOrder(int order);
-int      playerOrderCount();                             // entries in the loaded module's order list, 0 without one; desktop and tools only
+int      playerOrderCount();                             // entries in the loaded module's order list, 0 without one (the page: always 0)
 const char *playerError();                               // why the last failing call failed, one line
 
 // Offline use (tools, tests, capture): renders the next frames of the loaded module

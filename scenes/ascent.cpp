@@ -127,6 +127,5 @@ void drawAscentScene(int sceneTime)
     if (sceneTime < walkerUntil)
         drawVillageWalk(t);
 
-    // 12. Present.
     presentFrame();
 }

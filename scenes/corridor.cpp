@@ -58,7 +58,7 @@ static float slotZ(int sceneTime, int k)
     return (float)(-0.01 * (d - 2500 + 500 * k));
 }
 
-void drawBouncingBox(float x, float y, float z, float angle)
+static void drawBouncingBox(float x, float y, float z, float angle)
 {
     glPushMatrix();
         glTranslatef(x, y, z);
@@ -71,7 +71,7 @@ void drawBouncingBox(float x, float y, float z, float angle)
     glPopMatrix();
 }
 
-void drawTorch(float x, float y, float z, float t)
+static void drawTorch(float x, float y, float z, float t)
 {
     glPushMatrix();
         glTranslatef(x, y, z);
@@ -147,6 +147,5 @@ void drawCorridorScene(int sceneTime)
         for (const PanelSquare &square : panelSquares)
             drawPanelPass(sceneTime, square, s);
 
-    // 13. Present.
     presentFrame();
 }

@@ -129,6 +129,5 @@ void drawFireScene(int sceneTime)
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
 
-    // 8. Present.
     presentFrame();
 }

@@ -131,6 +131,5 @@ void drawFountainScene(int sceneTime)
                         (float)(life / 256), (float)(0.3 + life / 512), (float)(1 - life / 512));
     }
 
-    // 6. Present.
     presentFrame();
 }

@@ -73,11 +73,10 @@ void drawHouseScene(int sceneTime)
     // 5. The walker's laps and the trees beside the path.
     drawVillageWalk(t);
 
-    // 7. Ground, path and road, then the far cloud and hill.
+    // 6. Ground, path and road, then the far cloud and hill.
     drawFlatPieces(houseGround, houseGround + sizeof houseGround / sizeof houseGround[0]);
     drawFlatPieces(houseCloud, houseCloud + sizeof houseCloud / sizeof houseCloud[0]);
     drawTerracedHill(-15, 0, -40, 1, 1, 1);
 
-    // 8. Present.
     presentFrame();
 }

@@ -68,6 +68,5 @@ void drawLatticeScene(int sceneTime)
     for (const TextCell &c : latticeText)
         drawGlyph(c.x, c.y, 0, 0.5f, 0.5f, 0.5f, c.ch);
 
-    // 7. Present.
     presentFrame();
 }

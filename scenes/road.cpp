@@ -78,6 +78,5 @@ void drawRoadScene(int sceneTime)
     // 9. The hill in the distance.
     drawTerracedHill(-40, 0, -15, 1, 1, 1);
 
-    // 10. Present.
     presentFrame();
 }

@@ -29,7 +29,7 @@ struct Particle {
 };
 const int particleCount = 1024;
 extern Particle particles[particleCount]; // the ring
-extern int fountainNextSlot;    // record the next emission overwrites, 0..1023; never reset
+extern int fountainNextSlot;    // record the next emission overwrites, 0..1023; 0 again only at resetDemo
 extern int fountainLastStep;    // whole 10 ms steps reached at the last frame, -1 before the first
 void resetParticles();          // parks every record far above the view
 void stepParticles();           // one step: four emissions, then every record moves
@@ -45,6 +45,3 @@ extern int fireSeedRepeats;     // steps left that reseed the generator with fir
 void resetFireVolume();         // every cell to 0
 void stepFireVolume();          // one step: source row, then rise and spread
 
-// --- corridor models (scenes/corridor.cpp) ---
-void drawBouncingBox(float x, float y, float z, float angle);
-void drawTorch(float x, float y, float z, float t);

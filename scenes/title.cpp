@@ -63,6 +63,5 @@ void drawTitleScene(int sceneTime)
     for (int k = 0; k < length; k++)
         drawGlyph((float)(2 * k - (length - 1)), 0, 0, 0.5f, 0.5f, 0.5f, titleText[k]);
 
-    // 7. Present.
     presentFrame();
 }

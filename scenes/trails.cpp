@@ -86,6 +86,5 @@ void drawTrailsScene(int sceneTime)
         drawFlatBox(-100, -100, -1.1f, 100, 100, -1.01f, v, v, v);
     }
 
-    // 7. Present.
     presentFrame();
 }

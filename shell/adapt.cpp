@@ -33,6 +33,12 @@ bool        sharpPicture = false; // --sharp: the picture box's own size whateve
 DrawingRule drawingRule;          // the demo's running rule; its step is the size the reshape sets
 static double lastFrameMs = -1;   // the platform's clock at the last frame shown, -1 before the first
 
+void setDrawingStep(int step)
+{
+    drawingRule = DrawingRule{};
+    drawingRule.step = step;
+}
+
 PixelBox drawingBox(PixelBox fitted, int step)
 {
     if (step <= 0 || fitted.width <= 640 || fitted.height <= 480) return fitted;
@@ -168,18 +174,18 @@ void frameShown(double nowMs, bool paced)
     double frameMs = lastFrameMs < 0 ? -1 : nowMs - lastFrameMs;
     lastFrameMs = nowMs;
     if (retroPicture || sharpPicture) return;
-    PixelBox fitted = fitPicture(output.width, output.height);
+    PixelBox fitted = fitPicture(outputBox.width, outputBox.height);
     DrawingChange change = feedDrawingRule(&drawingRule, fitted, frameMs, paced);
     if (change == drawingKept) return;
-    onReshape(output.width, output.height);
+    onReshape(outputBox.width, outputBox.height);
     int rate = (int)lround(1000 / refreshMs);
     if (change == drawingSmaller)
         fprintf(stderr, "cubic-harmony: drawing at %dx%d (of %dx%d) to hold %d frames a second\n",
-                picture.width, picture.height, fitted.width, fitted.height, rate);
+                pictureBox.width, pictureBox.height, fitted.width, fitted.height, rate);
     else if (change == drawingLarger)
         fprintf(stderr, "cubic-harmony: drawing at %dx%d (of %dx%d) again: there is room at %d frames a second\n",
-                picture.width, picture.height, fitted.width, fitted.height, rate);
+                pictureBox.width, pictureBox.height, fitted.width, fitted.height, rate);
     else
-        fprintf(stderr, "cubic-harmony: drawing at %dx%d (of %dx%d) again: a smaller picture was no faster here\n",
-                picture.width, picture.height, fitted.width, fitted.height);
+        fprintf(stderr, "cubic-harmony: drawing at %dx%d (of %dx%d) again: a smaller pictureBox was no faster here\n",
+                pictureBox.width, pictureBox.height, fitted.width, fitted.height);
 }

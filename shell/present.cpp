@@ -22,11 +22,11 @@ int retroFactor(int outputWidth, int outputHeight)
 // for it is drawn sharp); otherwise the picture box.
 static PixelBox shownBox()
 {
-    if (drawsRetro(output.width, output.height)) {
-        int k = retroFactor(output.width, output.height);
-        return {(output.width - 640 * k) / 2, (output.height - 480 * k) / 2, 640 * k, 480 * k};
+    if (drawsRetro(outputBox.width, outputBox.height)) {
+        int k = retroFactor(outputBox.width, outputBox.height);
+        return {(outputBox.width - 640 * k) / 2, (outputBox.height - 480 * k) / 2, 640 * k, 480 * k};
     }
-    return fitPicture(output.width, output.height);
+    return fitPicture(outputBox.width, outputBox.height);
 }
 
 static int powerOfTwoFrom(int n)
@@ -53,7 +53,7 @@ static void ensureTexture(int width, int height)
 // scissor, clear colour, texture binding, current colour) and both matrices.
 static void enlargePicture(PixelBox shown, bool smooth)
 {
-    int w = picture.width, h = picture.height;
+    int w = pictureBox.width, h = pictureBox.height;
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     ensureTexture(w, h);
     GLint filter = smooth ? GL_LINEAR : GL_NEAREST;
@@ -81,11 +81,11 @@ static void enlargePicture(PixelBox shown, bool smooth)
     glDisable(GL_CULL_FACE);
     glEnable(GL_TEXTURE_2D);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    glViewport(0, 0, output.width, output.height);
+    glViewport(0, 0, outputBox.width, outputBox.height);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
         glLoadIdentity();
-        glOrtho(0, output.width, 0, output.height, -1, 1);
+        glOrtho(0, outputBox.width, 0, outputBox.height, -1, 1);
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
             glLoadIdentity();
@@ -105,12 +105,12 @@ static void enlargePicture(PixelBox shown, bool smooth)
 
 // At an output of exactly 640 x 480 there is nothing to do either way, and
 // no GL call is made.
-void presentPicture()
+static void presentPicture()
 {
     if (pictureFillsOutput()) return;
     PixelBox shown = shownBox();
-    if (picture.x == shown.x && picture.y == shown.y && picture.width == shown.width &&
-        picture.height == shown.height)
+    if (pictureBox.x == shown.x && pictureBox.y == shown.y && pictureBox.width == shown.width &&
+        pictureBox.height == shown.height)
         clearBars();
     else
         enlargePicture(shown, !retroPicture);

@@ -28,8 +28,24 @@ void onReshape(int width, int height)
         setPicture({0, 0, 640, 480}, width, height);
     else
         setPicture(drawingBox(fitPicture(width, height), drawingRule.step), width, height);
-    glViewport(picture.x, picture.y, picture.width, picture.height);
+    glViewport(pictureBox.x, pictureBox.y, pictureBox.width, pictureBox.height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(60, 4.0 / 3.0, 1, 300);
+}
+
+void startDrawing(int width, int height)
+{
+    onReshape(width, height);
+    glShadeModel(GL_FLAT);
+    glEnable(GL_CULL_FACE);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void setPictureMode(bool retro, bool sharp)
+{
+    retroPicture = retro;
+    sharpPicture = sharp;
+    setDrawingStep(0);
 }

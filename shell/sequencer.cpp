@@ -5,7 +5,9 @@
 #include "scenes.h"
 #include <cstdint>
 
-const SceneEntry sceneTable[10] = {
+static void stopMusicAndExitScene(int); // the way out, as a row of the table
+
+const SceneEntry sceneTable[sceneRows] = {
     {drawTrailsScene,       4}, // orders  0- 3: Lissajous cube trails, fade from white
     {drawTitleScene,        8}, // orders  4- 7: exploding crosses under the title
     {drawHouseScene,       12}, // orders  8-11: house and walker
@@ -20,6 +22,12 @@ const SceneEntry sceneTable[10] = {
 
 int currentScene   = 0; // index of the running row
 int sceneStartTime = 0; // clock ms at which the running row began
+
+void startSequencer(int scene, int clockMs)
+{
+    currentScene   = scene;
+    sceneStartTime = clockMs;
+}
 
 // The table never moves backwards: if the module wraps before a row's end order,
 // that scene simply goes on. An order far ahead moves one row per frame.
@@ -36,7 +44,7 @@ void runSequencer(const SceneEntry *table, uint32_t position, int (*readClock)()
     table[currentScene].draw(sceneTime);
 }
 
-void stopMusicAndExitScene(int)
+static void stopMusicAndExitScene(int)
 {
     stopMusicAndExit();
 }

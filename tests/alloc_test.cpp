@@ -78,8 +78,7 @@ TEST(Allocation, NoSceneAllocatesInAnyFrame)
     ASSERT_TRUE(loadBlockFontFrom(BUILD_DIR "/fontpre.tga", error, sizeof error)) << error;
     const int frames = 300, frameLength = 50;
     for (int row = 0; row < 9; row++) {
-        currentScene = row;
-        sceneStartTime = 0;
+        startSequencer(row, 0);
         uint32_t order = sceneTable[row].endOrder - 1; // the row's last order: it keeps running
         allocations = 0;
         boxesDrawn = 0;

@@ -93,19 +93,21 @@ INSTANTIATE_TEST_SUITE_P(Demo, BadFiles, ::testing::ValuesIn(badFiles),
 
 struct MissingDevice {
     const char *what;
-    std::vector<std::string> env;
+    std::vector<std::string> args, env;
+    bool module;          // zap_wave.it beside it
     int code;
     const char *says;     // somewhere on standard error
 };
 
 class MissingDevices : public ::testing::TestWithParam<MissingDevice> {};
 
-// SDL's own choice of driver finds no device on a machine without sound;
+// SDL's own choice of driver finds no device on a machine without sound, and
+// the line points to --silent, which opens none but still reads the module;
 // freeglut reports a display it cannot open and exits.
 TEST_P(MissingDevices, EndTheDemoWithOneClearLine)
 {
     const MissingDevice &c = GetParam();
-    Demo demo({{}, c.env, "", true, true});
+    Demo demo({c.args, c.env, "", true, c.module});
     demo.start();
     int code = demo.waitForExit(10000);
     if (code == -1 && c.env[0] == "SDL_AUDIODRIVER") GTEST_SKIP() << "this machine has a sound device";
@@ -115,9 +117,12 @@ TEST_P(MissingDevices, EndTheDemoWithOneClearLine)
 }
 
 const MissingDevice missingDevices[] = {
-    {"SdlsDefaultAudio", {"SDL_AUDIODRIVER"}, 1, "cubic-harmony: cannot open the audio device: "},
-    {"AnUnknownAudioDriver", {"SDL_AUDIODRIVER=no-such-driver"}, 1, "cubic-harmony: cannot open the audio device: "},
-    {"NoDisplay", {"DISPLAY=:65000"}, 1, "failed to open display"},
+    {"SdlsDefaultAudio", {}, {"SDL_AUDIODRIVER"}, true, 1, "(--silent plays the demo without sound)\n"},
+    {"AnUnknownAudioDriver", {}, {"SDL_AUDIODRIVER=no-such-driver"}, true, 1,
+     "cubic-harmony: cannot open the audio device: "},
+    {"SilentStillReadsTheModule", {"--silent"}, {"SDL_AUDIODRIVER=no-such-driver"}, false, 1,
+     "cubic-harmony: zap_wave.it: cannot open"},
+    {"NoDisplay", {}, {"DISPLAY=:65000"}, true, 1, "failed to open display"},
 };
 INSTANTIATE_TEST_SUITE_P(Demo, MissingDevices, ::testing::ValuesIn(missingDevices),
                          [](const auto &info) { return std::string(info.param.what); });

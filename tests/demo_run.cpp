@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -39,8 +40,7 @@ std::string commandOutput(const std::string &command)
 
 void makeFastModule(const std::string &path, int orders, int speed, int tempo)
 {
-    std::string score = path + ".score";
-    mkdir(score.c_str(), 0755);
+    Scratch score;
     std::string song = "title Short\nspeed " + std::to_string(speed) + "\ntempo " + std::to_string(tempo) +
                        "\nchannel beep 32 64\n";
     for (int order = 0; order < orders; order++) song += "order " + std::to_string(order) + " beep\n";
@@ -49,17 +49,18 @@ void makeFastModule(const std::string &path, int orders, int speed, int tempo)
     writeFile(score + "/beep.pat", "pattern beep\ncolumns beep\n00 | C-5 01 .. ...\n");
     std::string make = BUILD_DIR "/make-module --dir " + score + " --out " + path + " > /dev/null";
     ASSERT_EQ(std::system(make.c_str()), 0);
-    std::system(("rm -rf " + score).c_str());
 }
 
-std::string scratchFolder()
+Scratch::Scratch()
 {
     char name[] = "/tmp/cubic-harmony-test-XXXXXX";
     EXPECT_NE(mkdtemp(name), nullptr);
-    return name;
+    assign(name);
 }
 
-Demo::Demo(const DemoSetup &s) : dir(scratchFolder()), setup(s)
+Scratch::~Scratch() { std::filesystem::remove_all(c_str()); }
+
+Demo::Demo(const DemoSetup &s) : setup(s)
 {
     for (const char *file : {"fontpre.tga", "zap_wave.it"})
         if (*file == 'f' ? setup.font : setup.module) {
@@ -74,7 +75,6 @@ Demo::~Demo()
             kill(*child, SIGKILL);
             waitpid(*child, nullptr, 0);
         }
-    std::system(("rm -rf " + dir).c_str());
 }
 
 // An X server of the asked size; -displayfd makes it pick a free display and

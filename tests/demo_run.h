@@ -16,6 +16,14 @@ extern const char *const fallbackLine;
 // display, where screenshot() looks.
 extern const std::vector<std::string> windowArgs;
 
+// A new folder in /tmp of this run's own (other checkouts' tests may run beside
+// it), removed with all it holds when the test leaves its scope, however it ends.
+struct Scratch : std::string {
+    Scratch();
+    ~Scratch();
+    Scratch(const Scratch &) = delete;
+};
+
 struct DemoSetup {
     std::vector<std::string> args;   // after the program name
     std::vector<std::string> env;    // "NAME=value" sets, "NAME" unsets; SDL_AUDIODRIVER=dummy unless given
@@ -26,7 +34,7 @@ struct DemoSetup {
 class Demo {
 public:
     explicit Demo(const DemoSetup &setup = {}); // the folder is ready; start() runs the demo in it
-    ~Demo();                                     // kills what still runs, removes the folder
+    ~Demo();                                     // kills what still runs; the folder goes with dir
     void start();
     int  waitForExit(int milliseconds);          // exit code, 128 + signal, or -1 if still running
     bool running() { return waitForExit(0) == -1; }
@@ -39,7 +47,7 @@ public:
     std::string output() const;
     std::string errors() const;
     std::vector<std::string> errorLines() const; // its own "cubic-harmony: " lines, less fallbackLine
-    std::string dir;                             // the working directory of the run
+    const Scratch dir;                           // the working directory of the run
 
 private:
     DemoSetup setup;
@@ -51,8 +59,6 @@ private:
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &bytes);
 std::string commandOutput(const std::string &command);   // its standard output
-// A new folder in /tmp of this run's own: other checkouts' tests may run beside it.
-std::string scratchFolder();
 
 // Compiles a module of the given number of one-row orders into path.
 // One row lasts speed x 2.5 / tempo seconds.

@@ -47,16 +47,21 @@ INSTANTIATE_TEST_SUITE_P(Demo, Ends, ::testing::ValuesIn(endings),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // A module of 40 one-row orders at the fastest tempo reaches order 38 within
-// half a second: the demo walks through every scene and ends by itself. Its
-// two files lie in a folder --data names, none in the working directory.
+// half a second: the demo walks through every scene and ends by itself, with
+// --silent too, where no audio device could be opened. Its two files lie in a
+// folder --data names, none in the working directory.
 TEST(Demo, EndsByItselfWhenTheMusicReachesOrder38)
 {
-    Demo demo({{"--data", "files"}, {}, "", false, false});
-    mkdir((demo.dir + "/files").c_str(), 0755);
-    writeFile(demo.dir + "/files/fontpre.tga", readFile(BUILD_DIR "/fontpre.tga"));
-    makeFastModule(demo.dir + "/files/zap_wave.it", 40, 1, 255);
-    demo.start();
-    EXPECT_EQ(demo.waitForExit(15000), 0) << demo.errors();
+    const DemoSetup setups[] = {{{"--data", "files"}, {}, "", false, false},
+                                {{"--data", "files", "--silent"}, {"SDL_AUDIODRIVER=no-such-driver"}, "", false, false}};
+    for (const DemoSetup &setup : setups) {
+        Demo demo(setup);
+        mkdir((demo.dir + "/files").c_str(), 0755);
+        writeFile(demo.dir + "/files/fontpre.tga", readFile(BUILD_DIR "/fontpre.tga"));
+        makeFastModule(demo.dir + "/files/zap_wave.it", 40, 1, 255);
+        demo.start();
+        EXPECT_EQ(demo.waitForExit(15000), 0) << demo.errors();
+    }
 }
 
 // Orders of 0.15 s, from the first order of the scene --scene names: SDL's disk

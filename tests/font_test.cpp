@@ -30,10 +30,9 @@ int headerLine(int c) { return 2 + (c - 33) * 9; }
 
 struct ToolRun { int code; std::string errors; bool wrote; };
 
-ToolRun makeFont(const std::vector<std::string> &lines, const std::string &dir)
+ToolRun makeFont(const std::vector<std::string> &lines)
 {
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const Scratch dir;
     std::string design;
     for (const std::string &line : lines) design += line + "\n";
     writeFile(dir + "/design.txt", design);
@@ -69,7 +68,7 @@ TEST_P(MakeFont, RefusesAFaultyDesignInOneLine)
     const DesignFault &f = GetParam();
     std::vector<std::string> lines = validDesign();
     f.spoil(lines);
-    ToolRun run = makeFont(lines, BUILD_DIR "/font-test/" + std::string(f.what));
+    ToolRun run = makeFont(lines);
     EXPECT_EQ(run.code, 1);
     EXPECT_FALSE(run.wrote);
     EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;

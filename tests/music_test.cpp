@@ -208,8 +208,9 @@ class MakeModule : public ::testing::TestWithParam<ScoreEdit> {};
 TEST_P(MakeModule, NamesTheFileAndLineOfABrokenScore)
 {
     const ScoreEdit &e = GetParam();
-    std::string dir = scratchFolder(), file = e.file;
-    std::filesystem::copy(SOURCE_DIR "/assets/music", dir);
+    const Scratch dir;
+    std::string file = e.file;
+    std::filesystem::copy(SOURCE_DIR "/assets/music", dir.c_str());
     std::ifstream in(dir + "/" + file);
     std::ostringstream edited;
     int number = 0, found = 0;
@@ -229,7 +230,6 @@ TEST_P(MakeModule, NamesTheFileAndLineOfABrokenScore)
     EXPECT_NE(errors.find(file + ":" + std::to_string(found) + ":"), std::string::npos) << errors;
     EXPECT_NE(errors.find(e.says), std::string::npos) << errors;
     EXPECT_FALSE(std::filesystem::exists(dir + "/out.it"));
-    std::filesystem::remove_all(dir);
 }
 
 const ScoreEdit scoreEdits[] = {
@@ -265,10 +265,7 @@ TEST(HeardPosition, IsTheNewestStampDueByNow)
 // play holds at once, then the orders come in turn as they are heard.
 TEST(HeardPosition, ThroughADeviceStartsAtTheJumpAndMovesOnInTurn)
 {
-    const char *driver = getenv("SDL_AUDIODRIVER");
-    std::string saved = driver ? driver : "";
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    std::string dir = scratchFolder();
+    const Scratch dir; // SDL_AUDIODRIVER=dummy, as ctest runs every test
     makeFastModule(dir + "/fast.it", 6, 6, 250); // one-row orders of 60 ms
     ASSERT_NE(playerInit(-1, 44100), 0) << playerError();
     ASSERT_NE(playerLoadModule(0, (dir + "/fast.it").c_str(), 0, 0, playerRamping), 0) << playerError();
@@ -285,9 +282,6 @@ TEST(HeardPosition, ThroughADeviceStartsAtTheJumpAndMovesOnInTurn)
     playerStop();
     playerFreeModule();
     playerShutdown();
-    if (driver) setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
-    else unsetenv("SDL_AUDIODRIVER");
-    std::filesystem::remove_all(dir);
     EXPECT_EQ(heard.back(), 5u) << "the last order was never heard";
     for (size_t i = 1; i < heard.size(); i++) EXPECT_GT(heard[i], heard[i - 1]) << "heard out of turn";
 }

@@ -56,7 +56,7 @@ TEST(CommandLine, HelpListsEveryOptionVersionSaysWhichItIsGlutOptionsPassThrough
 {
     DemoRun help = runDemo({"--help"});
     EXPECT_EQ(help.code, 0);
-    for (const char *option : {"--window [WxH]", "--fullscreen", "--sharp", "--retro", "--scene N", "--data DIR", "--help",
+    for (const char *option : {"--window [WxH]", "--fullscreen", "--sharp", "--retro", "--silent", "--scene N", "--data DIR", "--help",
                                "--version", "-display"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{

@@ -1,7 +1,7 @@
 // Test support: pictures from a GL context of the test's own and from the frame tool.
 #include "pictures.h"
 #include "shell.h"
-#include <GL/freeglut.h>
+#include "offscreen.h"
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <unistd.h>
@@ -10,26 +10,11 @@ void ensureGlContext()
 {
     static bool ready = false;
     if (ready) return;
-    int argc = 1;
-    char name[] = "cubic-harmony-tests";
-    char *argv[] = {name, nullptr};
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(640, 480);
-    glutCreateWindow("cubic-harmony-tests");
-    glShadeModel(GL_FLAT);
-    glEnable(GL_CULL_FACE);
-    onReshape(640, 480);
-    glMatrixMode(GL_MODELVIEW);
+    renderWidth = 1200;
+    renderHeight = 720;
+    openOffscreen("cubic-harmony-tests");
+    startDrawing(640, 480);
     ready = true;
-}
-
-std::vector<uint8_t> readBackBuffer()
-{
-    std::vector<uint8_t> pixels(640 * 480 * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
 }
 
 bool renderFrameFile(const std::string &path, int scene, int time, int fps, const std::string &options)

@@ -1,16 +1,14 @@
-// Test support: pictures. A GL context in the test process, the frame tool run
-// as a child, and pixels read from what either drew.
+// Test support: pictures. The picture tools' off-screen context in the test
+// process, the frame tool run as a child, and pixels read from what either drew.
 #pragma once
 #include "png_image.h"
 #include <string>
 #include <vector>
 
-// Creates (once) a 640 x 480 window with the demo's start-up state: flat
-// shading, back faces culled, the reshape projection, the modelview selected.
+// Opens (once) tools/offscreen.cpp's context and framebuffer, of 1200 x 720
+// (the largest output a test draws into), with the demo's start-up state for a
+// 640 x 480 output. Frames end in frameFinished (offscreen.h).
 void ensureGlContext();
-
-// The 640 x 480 back buffer of that window, bottom row first.
-std::vector<uint8_t> readBackBuffer();
 
 // Runs cubic-harmony-frame in the build folder, writing path; fails the test on
 // error. options go on its command line ("--size 1280x960 --retro").

@@ -39,6 +39,12 @@ void stopMusicAndExit()
     exit(0);
 }
 
+void failAndExit(const char *problem)
+{
+    fprintf(stderr, "%s: %s\n", toolName, problem);
+    exit(1);
+}
+
 // --- the display and the context ---------------------------------------------------
 
 static void failOffscreen(const char *what)
@@ -168,11 +174,7 @@ void openOffscreen(const char *tool)
     // A context made current without a surface starts with an empty scissor
     // box; a window's starts as the whole window.
     glScissor(0, 0, renderWidth, renderHeight);
-    onReshape(renderWidth, renderHeight);
-    glShadeModel(GL_FLAT);
-    glEnable(GL_CULL_FACE);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    startDrawing(renderWidth, renderHeight);
 }
 
 const char *offscreenPlatform() { return platformName; }

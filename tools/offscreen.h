@@ -8,8 +8,8 @@ extern int renderWidth, renderHeight; // the output in pixels, 640 x 480 unless 
 extern void (*frameFinished)();       // runs where the swap would, after the present step; null: nothing
 
 // The context and its framebuffer object of renderWidth x renderHeight, with
-// the reshape projection (sharp or retro as retroPicture says), flat shading,
-// face culling and the modelview matrix selected. Any failure: one line on
-// standard error naming the tool, exit code 1.
+// the core's start-up state (startDrawing, sharp or retro as setPictureMode
+// said). Any failure: one line on standard error naming the tool, exit code 1,
+// as failAndExit (shell.h) gives.
 void openOffscreen(const char *tool);
 const char *offscreenPlatform(); // how the context was made: "surfaceless" or "device"

@@ -2,7 +2,6 @@
 // ending stops the music and shows a screen instead, the end screen with its
 // "play again" after a key or the last scene, one sentence after a failure.
 #include "shell.h"
-#include "player.h"
 #include "web.h"
 #include <emscripten.h>
 #include <cstdio>
@@ -11,18 +10,15 @@ EM_JS(void, pageProblem, (const char *sentence), { window.cubicPage.problem(UTF8
 
 void stopMusicAndExit()
 {
-    playerStop();
-    playerFreeModule();
-    playerShutdown();
+    stopMusic();
     showEndScreen();
 }
 
-void failAndExit(const char *message)
+void failAndExit(const char *problem)
 {
-    playerFreeModule();
-    playerShutdown();
+    stopMusic();
     stopPage();
     char sentence[600];
-    snprintf(sentence, sizeof sentence, "The demo cannot run: %s.", message);
+    snprintf(sentence, sizeof sentence, "The demo cannot run: %s.", problem);
     pageProblem(sentence);
 }

@@ -5,7 +5,6 @@
 #include "web.h"
 #include "kit.h"
 #include "shell.h"
-#include "player.h"
 #include "scenes.h"
 #include <GL/gl.h>
 #include <emscripten.h>
@@ -75,22 +74,13 @@ static void loadFont()
 
 // --- the demo -------------------------------------------------------------------
 
-static void startMusic()
+// The page always plays from the first scene, whose clock starts once the
+// music is heard (onAnimationFrame).
+static void startPlay()
 {
-    if (!playerInit(-1, 44100)) {
-        char message[512];
-        snprintf(message, sizeof message, "cannot open the audio output: %s", playerError());
-        failAndExit(message);
-        return;
-    }
-    if (!playerLoadModule(0, "zap_wave.it", 0, 0, playerRamping | playerLooping)) {
-        char message[512];
-        snprintf(message, sizeof message, "zap_wave.it: %s", playerError());
-        failAndExit(message);
-        return;
-    }
-    playerPlay();
-    state = starting;
+    char error[512];
+    if (startMusic("zap_wave.it", 0, false, pageClock, "", error, sizeof error)) state = starting;
+    else failAndExit(error);
 }
 
 // Every play is the first: the scenes' state as at load, and the reshape's
@@ -108,7 +98,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webPlay()
 {
     if (state != waiting && state != ended) return;
     prepareFirstPlay();
-    startMusic();
+    startPlay();
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE void webReshape(int width, int height)
@@ -129,7 +119,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webMusicFailed()
 static EM_BOOL onAnimationFrame(double frameTime, void *)
 {
     if (state == starting && playerHeard()) {
-        sceneStartTime = pageClock();
+        startSequencer(0, pageClock());
         state = playing;
         pageShow("playing");
         pageReport(currentScene);
@@ -137,7 +127,7 @@ static EM_BOOL onAnimationFrame(double frameTime, void *)
     if (state != playing) return EM_TRUE;
     frameShown(frameTime, true);
     int scene = currentScene;
-    runSequencer(sceneTable, playerGetPosition(), pageClock);
+    runSequencer(sceneTable, musicPosition(pageClock()), pageClock);
     if (state == playing && currentScene != scene) pageReport(currentScene);
     return EM_TRUE;
 }
@@ -238,26 +228,13 @@ static EM_BOOL onContextRestored(int, const void *, void *)
 // --- frame mode -------------------------------------------------------------------
 
 static const int steppedOrderMs = 1000; // each order's length in a stepped play
-static int steppedMs = 0;               // the stepped play's clock
-static int steppedClock() { return steppedMs; }
 
-// A play as the page makes one, from prepareFirstPlay on, but on a clock that
-// steps 1000/fps ms a frame with a new order every steppedOrderMs. It ends
-// drawing scene `scene` at scene time `time` or later (at least one frame
-// in), or quietly after the last scene's last order when scene < 0.
+// A play as the page makes one, from prepareFirstPlay on, on the replay's
+// stepped clock (shell.h); frames before the last send nothing to WebGL.
 static void steppedPlay(int scene, int time, int fps)
 {
-    const int lastRow = sizeof sceneTable / sizeof sceneTable[0] - 2; // the row before the end
     prepareFirstPlay();
-    for (int k = 0;; k++) {
-        steppedMs = (int)((long long)k * 1000 / fps);
-        uint32_t order = steppedMs / steppedOrderMs;
-        if (scene < 0 && order >= sceneTable[lastRow].endOrder) return;
-        bool last = currentScene == scene && steppedMs - sceneStartTime >= time;
-        if (last) webGlQuiet(false);
-        runSequencer(sceneTable, order, steppedClock);
-        if (last) return;
-    }
+    replayDemo(scene, time, fps, steppedOrderMs, [] { webGlQuiet(false); });
 }
 
 // plays 0: exactly the frame tool's replay; the frames before the one asked
@@ -284,17 +261,12 @@ int main()
         failAndExit("this browser can draw neither with WebGL nor on a 2D canvas");
         return 0;
     }
-    retroPicture = pageNumber("retro") != 0;
-    sharpPicture = pageNumber("sharp") != 0;
+    setPictureMode(pageNumber("retro") != 0, pageNumber("sharp") != 0);
     emscripten_set_webglcontextlost_callback("#canvas", nullptr, EM_FALSE, onContextLost);
     emscripten_set_webglcontextrestored_callback("#canvas", nullptr, EM_FALSE, onContextRestored);
     int width, height;
     emscripten_get_canvas_element_size("#canvas", &width, &height);
-    onReshape(width, height);
-    glShadeModel(GL_FLAT);
-    glEnable(GL_CULL_FACE);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    startDrawing(width, height);
     loadFont();
     if (state == ended) return 0;
 

@@ -14,10 +14,6 @@ EM_JS(int, musicCall, (const char *call, int argument), {
     return music ? music[UTF8ToString(call)](argument) | 0 : 0;
 });
 
-EM_JS(int, musicLoadBytes, (const uint8_t *bytes, int length, int looping), {
-    return window.cubicMusic.loadBytes(HEAPU8.slice(bytes, bytes + length), looping);
-});
-
 EM_JS(int, musicLoadFile, (const char *name, int looping), {
     return window.cubicMusic.loadFile(UTF8ToString(name), looping);
 });
@@ -34,12 +30,11 @@ static int answer(int result)
 
 int playerInit(int, int) { return answer(musicCall("init", 0)); }
 
-// A file is one the page has already fetched beside itself, by that name.
-int playerLoadModule(int fromMemory, const char *name, int offset, int length, int flags)
+// A file is one the page has already fetched beside itself, by that name; the
+// page has no module in memory but those.
+int playerLoadModule(int, const char *name, int, int, int flags)
 {
-    int looping = (flags & playerLooping) != 0;
-    if (fromMemory) return answer(musicLoadBytes((const uint8_t *)name + offset, length, looping));
-    return answer(musicLoadFile(name, looping));
+    return answer(musicLoadFile(name, (flags & playerLooping) != 0));
 }
 
 int      playerPlay()            { return musicCall("play", 0); }
@@ -48,6 +43,12 @@ int      playerFreeModule()      { return musicCall("free", 0); }
 int      playerShutdown()        { return musicCall("shutdown", 0); }
 int      playerHeard()           { return musicCall("heard", 0); }
 const char *playerError()        { return lastError; }
+
+// The page always plays from the start, does not count orders and renders
+// nothing offline (its silent play has its own clock, in player.js).
+int      playerSetOrder(int)     { return 0; }
+int      playerOrderCount()      { return 0; }
+int      playerRender(int16_t *, int) { return 0; }
 
 // The position being heard, not the one being mixed: player.js holds back
 // what the worklet reports by the output's latency.

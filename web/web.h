@@ -1,7 +1,7 @@
 // The browser platform: the GL 1.1 layer over WebGL, the music over chiptune3
 // (player.h's calls), and the page's side of start-up, the end screen and the
 // frame mode. It defines the calls the shell's shared part asks of a platform
-// (shell.h): swapPicture in gl.cpp, stopMusicAndExit in exit.cpp.
+// (shell.h): swapPicture in gl.cpp, stopMusicAndExit and failAndExit in exit.cpp.
 #pragma once
 #include <cstdint>
 
@@ -42,7 +42,6 @@ extern long long rasterFragments;          // pixels of triangles tested since t
 int playerHeard();             // non-zero once the music is coming out of the speakers
 
 // The page (main.cpp, exit.cpp, bench.cpp).
-void failAndExit(const char *message); // the music stopped, one sentence on the page naming the problem
 void stopPage();            // no more frames; keys and clicks do nothing
 void showEndScreen();       // stopPage, then the end screen with "play again"
 void benchScene(int scene); // times 12 s of one scene, reports on the console

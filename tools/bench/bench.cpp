@@ -98,8 +98,7 @@ static SceneResult runScene(int scene)
     // starts at the output's own size.
     static bool first = true;
     if (first) {
-        drawingRule = DrawingRule{};
-        drawingRule.step = options.reduce;
+        setDrawingStep(options.reduce);
         onReshape(options.width, options.height);
         first = false;
     }
@@ -130,7 +129,7 @@ static SceneResult runScene(int scene)
     r.wallSeconds = (end - start) / 1000;
     r.laterFps = (frames - frames / 2) / ((end - halfway) / 1000);
     r.sizeChanges = sizeChanges;
-    r.lastDrawn = picture;
+    r.lastDrawn = pictureBox;
     r.medianMs = percentile(times, 0.5);
     r.p99Ms = percentile(times, 0.99);
     r.submitMs = percentile(submit, 0.5);
@@ -332,7 +331,7 @@ int main(int argc, char **argv)
     char reduced[64] = "";
     if (options.reduce > 0) {
         PixelBox drawn = drawingBox(fitPicture(options.width, options.height), options.reduce);
-        snprintf(reduced, sizeof reduced, ", the picture drawn at %dx%d and enlarged", drawn.width, drawn.height);
+        snprintf(reduced, sizeof reduced, ", the pictureBox drawn at %dx%d and enlarged", drawn.width, drawn.height);
     }
     printf("Renderer: %s, %dx%d (depth %d, stencil %d, alpha %d bits, %d samples)%s;"
            " %g s of scene time per scene at %d frames per second of it;"
@@ -349,7 +348,7 @@ int main(int argc, char **argv)
     if (options.adapt) {
         PixelBox fitted = fitPicture(options.width, options.height);
         printf("The drawing size rule running on the frame times (unpaced, 60 Hz) across the"
-               " scenes in order, from the picture box's own size, %dx%d:\n\n", fitted.width, fitted.height);
+               " scenes in order, from the pictureBox box's own size, %dx%d:\n\n", fitted.width, fitted.height);
         printf("| scene | fps | fps, second half | drawn at the end | size changes |\n");
         printf("|---|---:|---:|---:|---:|\n");
         for (int s = 0; s < sceneCount; s++)
@@ -379,7 +378,7 @@ int main(int argc, char **argv)
                r.swapMs, r.p99Ms, r.firstMs, r.worstMs, r.worstTime / 1000.0, boxes, own);
     }
     printf("\nfps: frames over their wall time. to swap: from the frame's start to its"
-           " glutSwapBuffers call; swap: the call itself (the driver finishes the picture and"
+           " glutSwapBuffers call; swap: the call itself (the driver finishes the pictureBox and"
            " hands it to the X server). own code: mean frame time with GL, GLU and"
            " GLUT replaced by no-op stand-ins (cubic-harmony-bench-nogl), over the mean frame"
            " time here.\n\n");

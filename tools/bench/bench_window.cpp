@@ -30,13 +30,10 @@ void openRenderWindow(const char *title)
     glutReshapeFunc(onFirstReshape);
     while (!windowShown)
         glutMainLoopEvent();
-    if (output.width != renderWidth || output.height != renderHeight) {
-        fprintf(stderr, "%s: the window came up at %dx%d, not %dx%d\n", title, output.width,
-                output.height, renderWidth, renderHeight);
+    if (outputBox.width != renderWidth || outputBox.height != renderHeight) {
+        fprintf(stderr, "%s: the window came up at %dx%d, not %dx%d\n", title, outputBox.width,
+                outputBox.height, renderWidth, renderHeight);
         exit(1);
     }
-    glShadeModel(GL_FLAT);
-    glEnable(GL_CULL_FACE);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    startDrawing(renderWidth, renderHeight);
 }

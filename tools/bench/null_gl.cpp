@@ -1,5 +1,5 @@
 // The do-nothing platform: stand-ins for every GL and GLU entry point the core
-// calls, and for the two calls it asks of a platform (shell.h). Linked in place
+// calls, and for the calls it asks of a platform (shell.h). Linked in place
 // of the real libraries, they leave only our own work in a frame: the bench
 // times what is left, and the allocation test runs frames with no driver
 // underneath that could allocate on its own account. A new platform starts
@@ -11,12 +11,14 @@
 
 void swapPicture() {}
 void stopMusicAndExit() { exit(0); }
+void failAndExit(const char *) { exit(1); }
 
 extern "C" {
 // Each call still costs a real call: the stand-ins live in their own file, so
 // the compiler cannot drop them from the drawing code.
 void glBegin(GLenum) {}
 void glEnd() {}
+void glShadeModel(GLenum) {}
 void glColor3f(GLfloat, GLfloat, GLfloat) {}
 void glVertex3f(GLfloat, GLfloat, GLfloat) {}
 void glPushMatrix() {}

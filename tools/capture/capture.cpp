@@ -51,7 +51,7 @@ static void renderMusic()
     for (long k = 0; k <= lastFrame && framesPastEnd < 10; k++) {
         renderSoundUpTo(audioFramesAt(k));
         framePosition.push_back(playerGetPosition());
-        if (framesPastEnd >= 0 || (playerGetPosition() & 0xFFFF) >= sceneTable[8].endOrder)
+        if (framesPastEnd >= 0 || (playerGetPosition() & 0xFFFF) >= sceneTable[lastScene].endOrder)
             framesPastEnd++;
     }
     // The last frame's sound too: the soundtrack runs to the end of every frame.
@@ -73,8 +73,9 @@ static void noFrame(int) {}
 // nothing: tells how many frames the capture holds.
 static long countFrames()
 {
-    SceneEntry dryTable[10];
-    for (int i = 0; i < 10; i++) dryTable[i] = {i == 9 ? endCapture : noFrame, sceneTable[i].endOrder};
+    SceneEntry dryTable[sceneRows];
+    for (int i = 0; i < sceneRows; i++)
+        dryTable[i] = {i == sceneRows - 1 ? endCapture : noFrame, sceneTable[i].endOrder};
     resetDemo();
     captureEnded = false;
     long k = 0;
@@ -111,7 +112,7 @@ int main(int argc, char **argv)
     if (!options.noEncode) checkSurroundings();
     renderWidth = options.width;
     renderHeight = options.height;
-    retroPicture = options.retro;
+    setPictureMode(options.retro, false);
     openOffscreen("cubic-harmony-capture");
     char error[512];
     if (!loadBlockFontFrom((options.data + "/fontpre.tga").c_str(), error, sizeof error)) fail(error);
@@ -133,8 +134,9 @@ int main(int argc, char **argv)
     }
 
     // --- the pictures: the demo's sequencer frame by frame, on to ffmpeg ---------
-    SceneEntry table[10];
-    for (int i = 0; i < 10; i++) table[i] = {i == 9 ? endCapture : sceneTable[i].draw, sceneTable[i].endOrder};
+    SceneEntry table[sceneRows];
+    for (int i = 0; i < sceneRows; i++)
+        table[i] = {i == sceneRows - 1 ? endCapture : sceneTable[i].draw, sceneTable[i].endOrder};
     resetDemo();
     captureEnded = false;
     frameFinished = options.noEncode ? finishFrame : readFrame;

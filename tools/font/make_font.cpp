@@ -1,5 +1,5 @@
 // make-font: turns our glyph designs (assets/font/glyphs.txt) into fontpre.tga,
-// the 256 x 64 colour-mapped TGA that loadBlockFont reads.
+// the 256 x 64 colour-mapped TGA that the demo's font loader reads.
 // Usage: make-font DESIGN.txt OUT.tga. A malformed design prints one line naming
 // the file and line on standard error, writes nothing and exits with code 1.
 #include "kit.h"
@@ -20,7 +20,7 @@ static const int firstVisible = 33;                // '!'
 static const int lastVisible  = 126;               // '~'
 
 static_assert(headerSize + 3 * mapEntries + fontWidth * fontHeight == fontFileSize,
-              "the picture must have the layout loadBlockFont reads");
+              "the picture must have the layout the demo's font loader reads");
 
 // Design symbols and the colour index each one stands for.
 struct Symbol { char mark; unsigned char index; };

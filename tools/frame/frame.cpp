@@ -50,7 +50,7 @@ int main(int argc, char **argv)
     std::string data = "."; // where fontpre.tga lies: the working directory unless installed
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--retro")) {
-            retroPicture = true;
+            setPictureMode(true, false);
             continue;
         }
         if (i + 1 >= argc) usage("every option but --retro takes a value");
@@ -69,10 +69,7 @@ int main(int argc, char **argv)
     openOffscreen("cubic-harmony-frame");
 
     char error[512];
-    if (!loadBlockFontFrom((data + "/fontpre.tga").c_str(), error, sizeof error)) {
-        fprintf(stderr, "cubic-harmony-frame: %s\n", error);
-        return 1;
-    }
+    if (!loadBlockFontFrom((data + "/fontpre.tga").c_str(), error, sizeof error)) failAndExit(error);
 
     // --- replay the scene from 0 up to the moment asked for ------------------------
     // The frames before the one asked for only move the scenes' state on: the

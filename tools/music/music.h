@@ -99,10 +99,6 @@ struct Song {
 // `dir`. On any error it fills `error` with "file:line: what is wrong" and returns false.
 bool readSong(const std::string &dir, Song &song, std::string &error);
 
-// Parses one pattern file's text (used by readSong and by the tests' bad-input cases).
-bool parsePatternText(const std::string &text, const std::string &fileName, const Song &song,
-                      std::vector<Pattern> &out, std::string &error);
-
 // ---- Impulse Tracker writer (itwrite.cpp) ------------------------------------
 
 std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sample> &samples);

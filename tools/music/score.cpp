@@ -256,8 +256,9 @@ static bool parseCell(const std::string &text, Cell &cell, std::string &why)
     return true;
 }
 
-bool parsePatternText(const std::string &text, const std::string &file, const Song &song,
-                      std::vector<Pattern> &out, std::string &error)
+// Parses one pattern file's text.
+static bool parsePatternText(const std::string &text, const std::string &file, const Song &song,
+                              std::vector<Pattern> &out, std::string &error)
 {
     std::istringstream in(text);
     std::string raw;
