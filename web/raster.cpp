@@ -11,6 +11,7 @@
 // with nearest or linear filtering, clamped to its edge.
 // Limits: colours come flat from the layer (one per triangle), textures are
 // not perspective-corrected (the present step's quad is flat on the screen).
+#include "shell.h"
 #include "web.h"
 #include <GLES2/gl2.h>
 #include <emscripten.h>
