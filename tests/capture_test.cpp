@@ -95,8 +95,14 @@ TEST(Capture, ChangesSceneOnTheFrameWhereTheOrderChanges)
     ASSERT_GT(boundary, 0);
 
     std::string folder = scratchFolder(), dir = folder + "/frames";
-    ASSERT_NE(capture("--out " + dir + ".mkv --fps 10 --frames " + dir + " --until " +
+    commandOutput("printf 'Trails\\nTitle\\n\\nHouse\\nL\\nR\\nF\\nF\\nC\\nA\\n' > " + folder + "/names");
+    ASSERT_NE(capture("--out " + dir + ".mkv --fps 10 --frames " + dir + " --chapters " + folder + "/names --until " +
                       std::to_string((boundary + 2) / 10.0)).find("exit 0"), std::string::npos);
+    // Its chapter begins there too; the scenes past --until have none.
+    char chapters[64];
+    snprintf(chapters, sizeof chapters, "0.000000,Trails\n%.6f,Title\n", boundary / 10.0);
+    EXPECT_EQ(commandOutput("ffprobe -v error -show_entries chapter=start_time:chapter_tags=title -of csv=p=0 " +
+                            dir + ".mkv"), chapters);
     RgbImage last, first;
     char before[64], after[64];
     snprintf(before, sizeof before, "/frame%06d.png", boundary - 1);
