@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the Debian package from a copy of the source as Debian does
-# (dpkg-buildpackage), lets lintian judge it, unpacks it into a temporary root
+# (dpkg-buildpackage), lets lintian judge it and the desktop entry's and the
+# AppStream metadata's own validators theirs, unpacks it into a temporary root
 # and runs the installed tools from there, from a folder of the user's own: the
 # packaged frame tool must draw what the build tree's draws.
 set -eu
@@ -18,9 +19,11 @@ lintian --fail-on error,warning "$deb" || { echo "lintian finds errors or warnin
 dpkg-deb -f "$deb" Depends | grep -q libopenmpt || { echo "libopenmpt missing from Depends"; exit 1; }
 dpkg-deb -x "$deb" "$root/fs"
 for f in usr/bin/cubic-harmony usr/share/cubic-harmony/fontpre.tga usr/share/cubic-harmony/zap_wave.it \
-         usr/share/applications/cubic-harmony.desktop usr/share/man/man6/cubic-harmony.6.gz; do
+         usr/share/man/man6/cubic-harmony.6.gz usr/share/icons/hicolor/256x256/apps/cubic-harmony.png; do
     [ -e "$root/fs/$f" ] || { echo "the package lacks /$f"; exit 1; }
 done
+desktop-file-validate "$root"/fs/usr/share/applications/cubic-harmony.desktop
+appstreamcli validate --pedantic --no-net "$root"/fs/usr/share/metainfo/*.metainfo.xml
 
 mkdir "$root/work"
 cd "$root/work"
