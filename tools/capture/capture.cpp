@@ -44,7 +44,7 @@ static void renderSoundUpTo(long target)
 static void renderMusic()
 {
     std::string module = options.data + "/zap_wave.it";
-    if (!playerLoadModule(0, module.c_str(), 0, 0, playerRamping | playerLooping))
+    if (!playerLoadModule(0, module.c_str(), 0, 0, playerRamping | playerLooping | playerExact))
         fail(module + ": " + playerError());
     long lastFrame = framesBefore(options.until.num > 0 ? options.until : Rational{longestDemo, 1}) - 1;
     int framesPastEnd = -1;  // counts once order 38 is heard
