@@ -266,6 +266,8 @@ int playerLoadModule(int fromMemory, const char *name, int offset, int length, i
     // libopenmpt ramps volume by default; -1 keeps its default, 0 would switch it off.
     openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH,
                                     (flags & playerRamping) ? -1 : 0);
+    // libopenmpt dithers its 16-bit output with noise seeded anew at each load.
+    if (flags & playerExact) openmpt_module_ctl_set_integer(module, "dither", 0);
     if (playerDevice) SDL_LockAudioDevice(playerDevice);
     if (playerModule) openmpt_module_destroy(playerModule);
     playerModule = module;

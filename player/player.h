@@ -9,7 +9,8 @@
 // Load behaviours asked for by playerLoadModule (bit flags).
 enum {
     playerRamping = 1, // libopenmpt's volume ramping; without it, none (the page's worklet always ramps)
-    playerLooping = 2  // play the module forever, starting again after its end
+    playerLooping = 2, // play the module forever, starting again after its end
+    playerExact   = 4  // no dither: every render gives the same samples (offline tools)
 };
 
 int      playerInit(int device, int rate);               // -1 = default device; non-zero on success

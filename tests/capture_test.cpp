@@ -1,5 +1,5 @@
 // The offline capture: what ffprobe finds in a short capture, the same frames
-// every time, the scene changing on the frame where the order changes, exact
+// and sound every time, the scene changing on the frame where the order changes, exact
 // fractional rates, other sizes, and one clear line for each way it can fail,
 // with the file it would replace left as it was.
 #include "demo_run.h"
@@ -41,6 +41,10 @@ TEST(Capture, EveryFrameIsTheFrameToolsPictureOfItsMomentInOrder)
         EXPECT_TRUE(decoded.compare(k * frameSize, frameSize, (const char *)picture.pixels.data(), frameSize) == 0)
             << "frame " << k;
     }
+    // The soundtrack too is the same at every run: libopenmpt's dither would make each differ.
+    ASSERT_NE(capture("--fps 5 --until 2 --out " + dir + "/again.mkv" + size).find("exit 0"), std::string::npos);
+    auto sound = [](const std::string &file) { return commandOutput("ffmpeg -v error -i " + file + " -map 0:a -f md5 -"); };
+    EXPECT_EQ(sound(video), sound(dir + "/again.mkv"));
 }
 
 // --no-encode draws the frames a capture would, to time them, and writes
@@ -73,10 +77,15 @@ TEST(Capture, ChangesSceneOnTheFrameWhereTheOrderChanges)
     ASSERT_GT(boundary, 0);
 
     const Scratch folder;
-
     std::string dir = folder + "/frames";
-    ASSERT_NE(capture("--out " + dir + ".mkv --fps 10 --frames " + dir + " --until " +
+    commandOutput("printf 'Trails\\nTitle\\n\\nHouse\\nL\\nR\\nF\\nF\\nC\\nA\\n' > " + folder + "/names");
+    ASSERT_NE(capture("--out " + dir + ".mkv --fps 10 --frames " + dir + " --chapters " + folder + "/names --until " +
                       std::to_string((boundary + 2) / 10.0)).find("exit 0"), std::string::npos);
+    // Its chapter begins there too; the scenes past --until have none.
+    char chapters[64];
+    snprintf(chapters, sizeof chapters, "0.000000,Trails\n%.6f,Title\n", boundary / 10.0);
+    EXPECT_EQ(commandOutput("ffprobe -v error -show_entries chapter=start_time:chapter_tags=title -of csv=p=0 " +
+                            dir + ".mkv"), chapters);
     RgbImage last, first;
     char before[64], after[64];
     snprintf(before, sizeof before, "/frame%06d.png", boundary - 1);

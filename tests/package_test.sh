@@ -1,24 +1,35 @@
 #!/bin/sh
-# Builds the Debian package, unpacks it into a temporary root and runs the
-# installed tools from there, from a folder of the user's own.
+# Builds the Debian package from a copy of the source as Debian does
+# (dpkg-buildpackage), lets lintian judge it and the desktop entry's and the
+# AppStream metadata's own validators theirs, unpacks it into a temporary root
+# and runs the installed tools from there, from a folder of the user's own: the
+# packaged frame tool must draw what the build tree's draws.
 set -eu
-build=$1
+build=$1 source=$2
 root=$(mktemp -d /tmp/cubic-harmony-package-XXXXXX)
 trap 'rm -rf "$root"' EXIT
 
-cd "$build"
-cpack -B "$root/pkg" > "$root/cpack.log" || { cat "$root/cpack.log"; exit 1; }
-deb=$(ls "$root"/pkg/cubic-harmony_*.deb)
+# The files git knows, as a clone would have them; no build folder comes along.
+mkdir "$root/src"
+git -C "$source" ls-files -co --exclude-standard -z | (cd "$source" && tar --null -T - -cf -) | tar -C "$root/src" -xf -
+(cd "$root/src" && DEB_BUILD_OPTIONS="parallel=$(nproc)" dpkg-buildpackage -us -uc -b > "$root/build.log" 2>&1) ||
+    { tail -n 30 "$root/build.log"; exit 1; }
+deb=$(ls "$root"/cubic-harmony_*_*.deb)
+lintian --fail-on error,warning "$deb" || { echo "lintian finds errors or warnings"; exit 1; }
 dpkg-deb -f "$deb" Depends | grep -q libopenmpt || { echo "libopenmpt missing from Depends"; exit 1; }
 dpkg-deb -x "$deb" "$root/fs"
 for f in usr/bin/cubic-harmony usr/share/cubic-harmony/fontpre.tga usr/share/cubic-harmony/zap_wave.it \
-         usr/share/applications/cubic-harmony.desktop usr/share/man/man6/cubic-harmony.6; do
+         usr/share/man/man6/cubic-harmony.6.gz usr/share/icons/hicolor/256x256/apps/cubic-harmony.png; do
     [ -e "$root/fs/$f" ] || { echo "the package lacks /$f"; exit 1; }
 done
+desktop-file-validate "$root"/fs/usr/share/applications/cubic-harmony.desktop
+appstreamcli validate --pedantic --no-net "$root"/fs/usr/share/metainfo/*.metainfo.xml
 
 mkdir "$root/work"
 cd "$root/work"
-"$root/fs/usr/bin/cubic-harmony-frame" --scene 0 --time 5000 --out frame.png
+"$root/fs/usr/bin/cubic-harmony-frame" --scene 1 --time 5000 --out frame.png
+"$build/cubic-harmony-frame" --data "$build" --scene 1 --time 5000 --out built.png
+cmp frame.png built.png || { echo "the packaged frame tool draws another picture than the build's"; exit 1; }
 "$root/fs/usr/bin/cubic-harmony-capture" --out short.mkv --fps 5 --until 1 2> capture.log
-[ -s frame.png ] && [ -s short.mkv ] || { echo "the installed tools wrote nothing"; exit 1; }
+[ -s short.mkv ] || { echo "the installed capture wrote nothing"; exit 1; }
 echo "installed package ran: frame.png $(stat -c %s frame.png) bytes, short.mkv $(stat -c %s short.mkv) bytes"

@@ -44,7 +44,7 @@ static void renderSoundUpTo(long target)
 static void renderMusic()
 {
     std::string module = options.data + "/zap_wave.it";
-    if (!playerLoadModule(0, module.c_str(), 0, 0, playerRamping | playerLooping))
+    if (!playerLoadModule(0, module.c_str(), 0, 0, playerRamping | playerLooping | playerExact))
         fail(module + ": " + playerError());
     long lastFrame = framesBefore(options.until.num > 0 ? options.until : Rational{longestDemo, 1}) - 1;
     int framesPastEnd = -1;  // counts once order 38 is heard
@@ -69,8 +69,10 @@ static void endCapture(int) { captureEnded = true; }
 
 static void noFrame(int) {}
 
+static long sceneStarts[10];  // the first frame of each scene, then the frame count
+
 // The demo's own sequencer over the positions heard at each frame, drawing
-// nothing: tells how many frames the capture holds.
+// nothing: tells how many frames the capture holds and where each scene starts.
 static long countFrames()
 {
     SceneEntry dryTable[sceneRows];
@@ -80,10 +82,13 @@ static long countFrames()
     captureEnded = false;
     long k = 0;
     for (; k < (long)framePosition.size(); k++) {
+        int scene = currentScene;
         captureFrameTime = frameMilliseconds(k);
         runSequencer(dryTable, framePosition[k], frameClock);
+        for (int row = scene + 1; row <= currentScene; row++) sceneStarts[row] = k;
         if (captureEnded) break;
     }
+    for (int row = currentScene + 1; row < 10; row++) sceneStarts[row] = k; // --until ends early
     return k;
 }
 
@@ -129,7 +134,7 @@ int main(int argc, char **argv)
         std::string audioPath = workFile("/soundtrack.wav");
         if (!writeWav(audioPath.c_str(), soundtrack.data(), (size_t)audioFrames, audioRate))
             fail("cannot write the soundtrack to " + workFile(""));
-        startEncoder(audioPath);
+        startEncoder(audioPath, sceneStarts);
         startPipeline();
     }
 

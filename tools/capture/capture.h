@@ -25,6 +25,7 @@ struct CaptureOptions {
     Rational    until;          // seconds; stop there instead of at the end (0: not set)
     std::string data = ".";     // where fontpre.tga and zap_wave.it lie
     bool        noEncode = false; // only draw, and say how fast: the drawing's own pace
+    std::string chaptersPath;   // names of the nine scenes, one a line: a chapter each in the video
 };
 
 // options.cpp: the command line, and the exact moment of every frame.
@@ -42,7 +43,8 @@ extern std::atomic<bool> writeFailed;   // a frame did not reach ffmpeg or its P
 [[noreturn]] void fail(const std::string &message);
 void checkSurroundings();
 std::string workFile(const char *name);
-void startEncoder(const std::string &audioPath);
+// chapterStarts: the first frame of each of the nine scenes, then the end.
+void startEncoder(const std::string &audioPath, const long chapterStarts[10]);
 void finishEncoder();
 void keepVideo();
 

@@ -29,7 +29,7 @@ static pid_t encoderPid = -1;            // -1 when no ffmpeg runs
 static char partialPath[4096];            // the video while ffmpeg writes it; "" once renamed
 static char workDir[] = "/tmp/cubic-harmony-capture-XXXXXX"; // the soundtrack and ffmpeg's log
 static bool workDirMade;
-static const char *const workFiles[] = {"/soundtrack.wav", "/ffmpeg.log"};
+static const char *const workFiles[] = {"/soundtrack.wav", "/ffmpeg.log", "/chapters.txt"};
 static char interruptedLine[4200];        // said on SIGINT, SIGTERM or SIGHUP
 
 std::string workFile(const char *name) { return std::string(workDir) + name; }
@@ -163,7 +163,38 @@ void checkSurroundings()
     workDirMade = true;
 }
 
-void startEncoder(const std::string &audioPath)
+// --chapters: the nine names, one a line, become chapters at the frames where
+// the sequencer starts each scene, in ffmpeg's metadata format (whose = ; #
+// and backslash are escaped). Scenes that --until leaves out get none.
+static std::string writeChapters(const long starts[10])
+{
+    FILE *names = fopen(options.chaptersPath.c_str(), "r");
+    if (!names) fail(options.chaptersPath + ": " + strerror(errno));
+    std::string path = workFile("/chapters.txt");
+    FILE *out = fopen(path.c_str(), "w");
+    if (!out) fail("cannot write the chapters to " + workFile(""));
+    fprintf(out, ";FFMETADATA1\n");
+    char line[256];
+    int scene = 0;
+    while (fgets(line, sizeof line, names) && scene < 9) {
+        std::string title(line, strcspn(line, "\r\n")), escaped;
+        if (title.empty()) continue;
+        for (char ch : title) {
+            if (strchr("=;#\\", ch)) escaped += '\\';
+            escaped += ch;
+        }
+        if (starts[scene] < starts[scene + 1])
+            fprintf(out, "[CHAPTER]\nTIMEBASE=%lld/%lld\nSTART=%ld\nEND=%ld\ntitle=%s\n", (long long)options.fps.den,
+                    (long long)options.fps.num, starts[scene], starts[scene + 1], escaped.c_str());
+        scene++;
+    }
+    fclose(names);
+    if (scene != 9) fail(options.chaptersPath + ": wants the names of the nine scenes, one a line");
+    if (fclose(out) != 0) fail("cannot write the chapters to " + workFile(""));
+    return path;
+}
+
+void startEncoder(const std::string &audioPath, const long chapterStarts[10])
 {
     std::string size = std::to_string(renderWidth) + "x" + std::to_string(renderHeight);
     std::string rate = std::to_string(options.fps.num) + "/" + std::to_string(options.fps.den);
@@ -171,12 +202,16 @@ void startEncoder(const std::string &audioPath)
     std::vector<std::string> args = {
         "ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
         "-f", "rawvideo", "-pix_fmt", "bgra", "-s", size, "-framerate", rate,
-        "-i", "pipe:0", "-i", audioPath, "-map", "0:v", "-map", "1:a", "-vf", filter};
+        "-i", "pipe:0", "-i", audioPath};
+    if (!options.chaptersPath.empty())
+        args.insert(args.end(), {"-f", "ffmetadata", "-i", writeChapters(chapterStarts), "-map_chapters", "2"});
+    args.insert(args.end(), {"-map", "0:v", "-map", "1:a", "-vf", filter});
     std::vector<std::string> codecs;
     if (endsWith(options.out, ".mkv"))
         codecs = {"-c:v", "ffv1", "-pix_fmt", "bgr0", "-c:a", "flac"};
-    else // the fastest preset keeps the capture twice as fast as the demo plays on 2 cores
-        codecs = {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "18", "-pix_fmt", "yuv420p",
+    else // the fastest preset keeps the capture twice as fast as the demo plays on 2 cores;
+         // x264's output depends on its thread count, so that is fixed, not the machine's
+        codecs = {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "18", "-pix_fmt", "yuv420p", "-threads", "4",
                   "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart"};
     args.insert(args.end(), codecs.begin(), codecs.end());
     args.push_back(partialPath); // begins with '/' or '.', so never read as a protocol

@@ -22,7 +22,7 @@ CaptureOptions options;
 
 static const char usageText[] =
     "usage: cubic-harmony-capture --out FILE [--fps RATE] [--size WxH | --scale K] [--retro]"
-    " [--frames DIR] [--wav FILE] [--until SECONDS] [--data DIR]\n"
+    " [--frames DIR] [--wav FILE] [--until SECONDS] [--data DIR] [--chapters NAMES]\n"
     "       cubic-harmony-capture --no-encode [--fps RATE] [--size WxH | --scale K] [--retro]"
     " [--until SECONDS] [--data DIR]\n"
     "  --no-encode only draws the frames and says how fast, to set beside a capture\n"
@@ -168,6 +168,7 @@ void parseOptions(int argc, char **argv)
         else if (!strcmp(name, "--wav"))    options.wavPath = value;
         else if (!strcmp(name, "--until"))  options.until = parseSeconds(value);
         else if (!strcmp(name, "--data"))   options.data = value;
+        else if (!strcmp(name, "--chapters")) options.chaptersPath = value;
         else usage("unknown option");
     }
     if (options.until.num > 0 && framesBefore(options.until) < 1)
