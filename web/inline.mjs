@@ -3,6 +3,8 @@
 // fails). The page finds the parts in window.cubicInline; scripts and the worklet become data: URLs.
 // Usage: node inline.mjs OUT.html index.html cubic-harmony.js cubic-harmony.wasm fontpre.tga
 //            zap_wave.it player.js chiptune3.js chiptune3.worklet.js libopenmpt.worklet.js
+//            web-copyright
+// The licences of what the page holds (libopenmpt's among them) go in a comment at its top.
 // Each input is known by its file name, whatever folder it is in.
 import fs from 'node:fs'
 import path from 'node:path'
@@ -10,7 +12,7 @@ import path from 'node:path'
 const [out, ...inputs] = process.argv.slice(2)
 const parts = Object.fromEntries(inputs.map(file => [path.basename(file), fs.readFileSync(file)]))
 const needed = ['index.html', 'cubic-harmony.js', 'cubic-harmony.wasm', 'fontpre.tga', 'zap_wave.it',
-                'player.js', 'chiptune3.js', 'chiptune3.worklet.js', 'libopenmpt.worklet.js']
+                'player.js', 'chiptune3.js', 'chiptune3.worklet.js', 'libopenmpt.worklet.js', 'web-copyright']
 const missing = needed.filter(name => !parts[name])
 if (!out || missing.length) {
     console.error(`inline.mjs: ${out ? 'missing ' + missing.join(', ') : 'no output named'}` +
@@ -53,4 +55,5 @@ window.cubicInline = {
 </script>
 `
 const page = replaceOnce('index.html', text('index.html'), "<script>\n'use strict'", data + "<script>\n'use strict'")
-fs.writeFileSync(out, page)
+const licences = `<!doctype html>\n<!--\n${text('web-copyright').replaceAll('--', '- -')}-->`
+fs.writeFileSync(out, replaceOnce('index.html', page, '<!doctype html>', licences))

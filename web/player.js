@@ -7,6 +7,7 @@ import {ChiptuneJsPlayer} from './chiptune3.js'
 
 const itMagic = 'IMPM'
 const startLimit = 2500 // ms from the gesture to music heard, or else the page says why not (within 3 s)
+const latencyMayHang = navigator.userAgent.includes('Firefox/') // see readLatency
 
 // A part of the player beside this file, or its data: URL in the one-file edition.
 function partUrl(name) {
@@ -182,12 +183,15 @@ const music = {
     },
 
     // Firefox can hang the page for good when outputLatency is read while its
-    // audio output is still starting: the page's thread, the audio graph's and
-    // the output's wait on each other. So it is read only once the context has
-    // played half a second, and then once a second.
+    // audio output is starting: the page's thread, the audio graph's and the
+    // output's wait on each other. Its context runs on a clock of its own before
+    // the output is up, so no wait on currentTime is sure to be long enough: there
+    // the device's latency stays unread (a few tens of ms at most). Elsewhere it
+    // is read once the context has played half a second, and then once a second.
     readLatency(ctx) {
         const now = performance.now()
-        if (ctx.state !== 'running' || ctx.currentTime < this.playedAt + 0.5 || now - this.latencyReadAt < 1000) return
+        if (latencyMayHang || ctx.state !== 'running' || ctx.currentTime < this.playedAt + 0.5 ||
+            now - this.latencyReadAt < 1000) return
         this.latencyReadAt = now
         this.latency = ctx.outputLatency || 0
     },
