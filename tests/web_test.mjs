@@ -12,7 +12,6 @@ import fs from 'node:fs'
 import http from 'node:http'
 import os from 'node:os'
 import {openEngine, openPlain, startPulse} from './web_browsers.mjs'
-import {cpuFrames} from './web_cpu.mjs'
 
 const drawn = () => document.title === 'ready' || document.title.startsWith('error') // frame and bench modes
 const told = () => document.querySelector('#screen > p:only-child') // the one sentence of a problem
@@ -127,6 +126,16 @@ try {
         else if (+differ > blocks * 307) fail(`${engine.name} ${label} ${moment}: ${differ} pixels differ`)
     }
 
+    // ?cpu=1, the drawing path with no GPU (web/raster.cpp): the canvas holds a 2D context, not
+    // WebGL, and every moment is held to the frame tool's as WebGL's are.
+    async function cpuFrames(engine, frames) {
+        const tab = await engine.open(base + query(frames[0]) + '&cpu=1')
+        await tab.until(drawn, 60)
+        if (!await tab.run(() => !!document.getElementById('canvas').getContext('2d'))) fail(`${engine.name} ?cpu=1 drew with WebGL`)
+        await tab.close()
+        for (const m of frames) await checkFrame(engine, base + query(m) + '&cpu=1', m, 'cpu')
+    }
+
     // A click on the start screen: the short module plays every scene in order to the end screen.
     async function clickAndPlay(engine, label = 'short module') {
         const tab = await engine.open(base + '?module=short.it')
@@ -147,7 +156,7 @@ try {
             console.log(`${name}: ${engine.version}`)
             for (const m of frames) await checkFrame(engine, base + query(m), m, 'frame')
             await checkFrame(engine, oneFile + '?scene=2&time=1800', '2:1800', 'one-file')
-            await cpuFrames(engine, m => base + query(m), frames, checkFrame, fail)
+            await cpuFrames(engine, frames)
             await clickAndPlay(engine)
             if (name === 'chromium') await chromiumOnly(engine, base, clickAndPlay)
             // Firefox, like a visitor's browser, mostly starts no sound before a click (headless Chromium does).
