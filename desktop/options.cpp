@@ -5,9 +5,11 @@
 // options are stepped over here and left for glutInit.
 #include "desktop.h"
 #include "kit.h"
+#include "shell.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #ifndef CUBIC_HARMONY_VERSION
 #define CUBIC_HARMONY_VERSION "unknown"
@@ -28,7 +30,7 @@ static const char usageText[] =
     "  --retro         draw at 640x480 and enlarge by a whole factor, square pixels\n"
     "  --silent        play without sound and without opening an audio device; the\n"
     "                  scenes still change with the music's time\n"
-    "  --scene N       start at scene N (0 to 8), the music at that scene's first order\n"
+    "  --scene N       start at scene N (%s), the music at that scene's first order\n"
     "  --data DIR      read fontpre.tga and zap_wave.it from DIR, not the working directory\n"
     "  --help          print this summary and exit\n"
     "  --version       print the version and exit\n"
@@ -77,7 +79,7 @@ DemoOptions parseDemoOptions(int argc, char **argv)
             if (i + words > argc) badOption("GLUT's option wants a value", arg);
             i += words - 1;
         } else if (!strcmp(arg, "--help")) {
-            fputs(usageText, stdout);
+            printf(usageText, sceneRange());
             exit(0);
         } else if (!strcmp(arg, "--version")) {
             printf("cubic-harmony %s\n", demoVersion());
@@ -87,7 +89,7 @@ DemoOptions parseDemoOptions(int argc, char **argv)
             // The size is optional: taken only when the next word looks like one.
             if (i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9') {
                 if (!parseSize(argv[++i], &options.windowWidth, &options.windowHeight))
-                    badOption("--window wants WxH, each side 16 to 8192", argv[i]);
+                    badOption((std::string("--window wants ") + sizeWanted()).c_str(), argv[i]);
             }
         } else if (!strcmp(arg, "--fullscreen")) {
             fullScreen = true;
@@ -98,12 +100,13 @@ DemoOptions parseDemoOptions(int argc, char **argv)
         } else if (!strcmp(arg, "--silent")) {
             options.silent = true;
         } else if (!strcmp(arg, "--scene")) {
-            if (i + 1 >= argc) badOption("--scene wants a number from 0 to 8", "nothing given");
+            std::string wanted = std::string("--scene wants a number from ") + sceneRange();
+            if (i + 1 >= argc) badOption(wanted.c_str(), "nothing given");
             const char *value = argv[++i];
             char *end;
             long scene = strtol(value, &end, 10);
-            if (end == value || *end != '\0' || scene < 0 || scene > 8)
-                badOption("--scene wants a number from 0 to 8", value);
+            if (end == value || *end != '\0' || scene < 0 || scene > lastScene)
+                badOption(wanted.c_str(), value);
             options.startScene = (int)scene;
         } else if (!strcmp(arg, "--data")) {
             if (i + 1 >= argc) badOption("--data wants a folder", "nothing given");

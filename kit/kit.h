@@ -49,7 +49,9 @@ struct PixelBox { int x, y, width, height; };
 extern PixelBox pictureBox;  // the 640 x 480 screen in the output
 extern PixelBox outputBox;   // the whole window or capture frame
 PixelBox fitPicture(int width, int height);   // the largest centred 4:3 box of an output
-bool parseSize(const char *text, int *width, int *height); // an output size "WxH", each side 16 to 8192
+const int smallestSide = 16, largestSide = 8192; // an output's sides, in pixels, wherever one is asked for
+bool parseSize(const char *text, int *width, int *height); // an output size "WxH", each side in those bounds
+const char *sizeWanted(); // "WxH, each side 16 to 8192": what parseSize takes, for messages
 void setPicture(PixelBox box, int outputWidth, int outputHeight);
 void scissorScreen(int x, int y, int width, int height);   // glScissor of a 640 x 480 box
 void clearScreen(unsigned mask); // glClear of the whole screen, the picture only; scissor test off

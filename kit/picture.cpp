@@ -5,6 +5,7 @@
 #include "kit.h"
 #include <GL/gl.h>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 PixelBox pictureBox = {0, 0, 640, 480}; // output pixels, bottom-left origin as GL counts
@@ -89,14 +90,21 @@ void clearBars()
     glDisable(GL_SCISSOR_TEST);
 }
 
-// Whole numbers only, each side 16 to 8192 pixels: "1920x1080".
+const char *sizeWanted()
+{
+    static char text[48];
+    snprintf(text, sizeof text, "WxH, each side %d to %d", smallestSide, largestSide);
+    return text;
+}
+
+// Whole numbers only, each side smallestSide to largestSide pixels: "1920x1080".
 bool parseSize(const char *text, int *width, int *height)
 {
     char *end;
     long w = strtol(text, &end, 10);
     if (end == text || *end != 'x' || !(end[1] >= '0' && end[1] <= '9')) return false;
     long h = strtol(end + 1, &end, 10);
-    if (*end != '\0' || w < 16 || h < 16 || w > 8192 || h > 8192) return false;
+    if (*end != '\0' || w < smallestSide || h < smallestSide || w > largestSide || h > largestSide) return false;
     *width = (int)w;
     *height = (int)h;
     return true;

@@ -4,6 +4,7 @@
 #include "shell.h"
 #include "scenes.h"
 #include <cstdint>
+#include <cstdio>
 
 static void stopMusicAndExitScene(int); // the way out, as a row of the table
 
@@ -19,6 +20,17 @@ const SceneEntry sceneTable[sceneRows] = {
     {drawAscentScene,      38}, // orders 32-37: the climb into space, fade to black
     {stopMusicAndExitScene, UINT32_MAX}, // order 38: the way out; no order reaches its end, so the table ends here
 };
+
+const char *const sceneNames[lastScene + 1] = {
+    "Cube trails", "Title", "House", "Lattice", "Road", "Fountain", "Fire", "Corridor", "Ascent",
+};
+
+const char *sceneRange()
+{
+    static char text[16];
+    snprintf(text, sizeof text, "0 to %d", lastScene);
+    return text;
+}
 
 int currentScene   = 0; // index of the running row
 int sceneStartTime = 0; // clock ms at which the running row began

@@ -19,6 +19,10 @@ struct SceneEntry {
 const int sceneRows = 10;            // the table's rows: nine scenes, then the way out
 const int lastScene = sceneRows - 2; // the last scene drawn: the demo ends at its end order
 extern const SceneEntry sceneTable[sceneRows];
+// The scenes' names, row by row: the video's chapters, the frame tool's
+// --list-scenes and the page's reports all take them from here.
+extern const char *const sceneNames[lastScene + 1];
+const char *sceneRange(); // "0 to 8": the scenes one can start at, for messages
 extern int currentScene;    // running row, 0..9, only ever moves forward by one
 extern int sceneStartTime;  // clock milliseconds at which the running row began
 

@@ -168,6 +168,7 @@ try {
     // autoplay policy, a click through the X server once the page says its start screen is up.
     // The page must report its first scene, and the screen must move (shots 1 s and 3 s into it:
     // the first scene fades in from white, slowly where a loaded machine holds frames up).
+    const firstName = (await tool(`${build}/cubic-harmony-frame`, '--list-scenes')).split('\n')[0]
     for (const name of ['chromium', 'firefox', 'webkit']) {
         for (const [edition, url] of [['folder over http', base], ['one file from file://', oneFile]]) {
             const browser = await openPlain(name, url, withSound), label = `${name}: ${edition}`
@@ -190,6 +191,7 @@ try {
                 if (!scene) fail(`${label}: no scene 15 s after the click (the page's last lines: ` +
                                  browser.lines.slice(-3).map(line => line.text).join(' / ') + ')')
                 if (!(+moved > 10000)) fail(`${label}: the picture did not move`)
+                if (scene && !scene.text.endsWith(`(${firstName})`)) fail(`${label}: the scene is not named ${firstName}: ${scene.text}`)
             } finally { await browser.close() }
         }
     }
@@ -244,12 +246,13 @@ async function silentOffer(engine, url, words, click) {
 // sound, keys on the start screen, a tap on a touch screen, a lost WebGL context, and
 // play-again held to the first play.
 async function chromiumOnly(engine, base, clickAndPlay) {
-    // A missing or broken asset: one sentence naming it, on the page and in the console. With no
+    // A missing or broken asset, or a frame out of range: one sentence saying so, on the page and in the console. With no
     // WebGL at all the demo plays on the processor.
     await withEngine('chromium', {flags: ['--disable-webgl', '--disable-3d-apis'], label: ' without WebGL'}, async bare => {
         for (const [where, words, browser = engine] of [['nofont/', 'fontpre.tga is missing'], ['nomodule/', 'zap_wave.it is missing'],
                 ['badmodule/', 'zap_wave.it is broken'], ['badfont/', 'fontpre.tga: too short'],
-                ['nofont/?scene=1&time=0', 'fontpre.tga is missing']]) {
+                ['nofont/?scene=1&time=0', 'fontpre.tga is missing'], ['?scene=9&time=0', 'scene must be a whole number from 0 to 8'],
+                ['?scene=1&time=0&size=8x8', 'each from 16 to 8192']]) {
             const lines = [], tab = await browser.open(base + where.split(' ')[0], lines)
             await tab.until(told, 20)
             const shown = await tab.run(shownText)

@@ -26,7 +26,7 @@ static int pageClock()
 EM_JS(int, pageNumber, (const char *name), { return window.cubicPage[UTF8ToString(name)] | 0; });
 EM_JS(void, pageShow, (const char *screen), { window.cubicPage.show(UTF8ToString(screen)); });
 EM_JS(void, pageFrameReady, (), { window.cubicPage.frameReady(); });
-EM_JS(void, pageReport, (int scene), { window.cubicPage.report(scene); });
+EM_JS(void, pageReportName, (int scene, const char *name), { window.cubicPage.report(scene, UTF8ToString(name)); });
 
 // The font the page fetched, copied into buf; its length, or -1 without one.
 EM_JS(int, pageFont, (uint8_t *buf, int size), {
@@ -42,6 +42,36 @@ static bool drawOnCpu(const char *why)
 {
     emscripten_log(EM_LOG_CONSOLE, "cubic-harmony: drawing on the processor: %s", why);
     return webGlStartOnCpu();
+}
+
+// A scene's number and its name (the table's), for the console and the tests.
+static void pageReport(int scene)
+{
+    pageReportName(scene, scene <= lastScene ? sceneNames[scene] : "the way out");
+}
+
+// Frame mode's numbers are whole numbers when the page hands them over; their
+// ranges are the desktop tools' and are checked here, where the core's own
+// bounds are known. The size asked for becomes the canvas's.
+static bool checkFrameRequest()
+{
+    char why[128];
+    int scene = pageNumber("bench") >= 0 ? pageNumber("bench") : pageNumber("scene");
+    if (scene > lastScene) {
+        snprintf(why, sizeof why, "%s must be a whole number from %s",
+                 pageNumber("bench") >= 0 ? "bench" : "scene", sceneRange());
+        failAndExit(why);
+        return false;
+    }
+    if (pageNumber("bench") >= 0) return true;
+    int width = pageNumber("width"), height = pageNumber("height");
+    if (width < smallestSide || height < smallestSide || width > largestSide || height > largestSide) {
+        snprintf(why, sizeof why, "size must be WIDTHxHEIGHT, each from %d to %d", smallestSide, largestSide);
+        failAndExit(why);
+        return false;
+    }
+    emscripten_set_canvas_element_size("#canvas", width, height);
+    return true;
 }
 
 static bool openCanvas(bool keepFrame)
@@ -257,6 +287,7 @@ int main()
     // --- initialisation -------------------------------------------------------
     clockStart = emscripten_get_now();
     bool frameMode = pageNumber("frame");
+    if (frameMode && !checkFrameRequest()) return 0;
     if (!openCanvas(frameMode)) {
         failAndExit("this browser can draw neither with WebGL nor on a 2D canvas");
         return 0;

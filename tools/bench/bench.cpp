@@ -21,10 +21,7 @@
 #include "bench_window.h"
 #endif
 
-static const char *const sceneNames[] = {
-    "trails", "title", "house", "lattice", "road", "fountain", "fire", "corridor", "ascent",
-};
-static const int sceneCount = sizeof sceneNames / sizeof sceneNames[0];
+static const int sceneCount = lastScene + 1;
 
 struct BenchOptions {
     double      seconds = 12;   // scene time per scene
@@ -171,14 +168,14 @@ static void parseOptions(int argc, char **argv)
         else if (!strcmp(name, "--adapt"))   options.adapt = strcmp(value, "no") != 0;
         else if (!strcmp(name, "--reduce"))  options.reduce = atoi(value);
         else if (!strcmp(name, "--size")) {
-            if (!parseSize(value, &options.width, &options.height)) usage("--size wants WxH");
+            if (!parseSize(value, &options.width, &options.height)) usage((std::string("--size wants ") + sizeWanted()).c_str());
         }
         else usage("unknown option");
     }
     if (options.seconds <= 0 || options.seconds > 100 || options.steps < 1 || options.steps > 1000)
         usage("--seconds must be 0 to 100, --steps 1 to 1000");
     if (options.seconds * options.steps < 1) usage("--seconds times --steps must make one frame at least");
-    if (options.onlyScene < -1 || options.onlyScene >= sceneCount) usage("--scene must be 0 to 8");
+    if (options.onlyScene < -1 || options.onlyScene > lastScene) usage((std::string("--scene must be ") + sceneRange()).c_str());
     if (options.reduce < 0 || (options.reduce > 0 && options.adapt)) usage("--reduce wants N >= 0, and no --adapt");
 }
 

@@ -162,7 +162,7 @@ void parseOptions(int argc, char **argv)
             options.height = 480 * k;
         }
         else if (!strcmp(name, "--size")) {
-            if (!parseSize(value, &options.width, &options.height)) refuse("--size wants WxH, each side 16 to 8192");
+            if (!parseSize(value, &options.width, &options.height)) refuse(std::string("--size wants ") + sizeWanted());
         }
         else if (!strcmp(name, "--frames")) options.framesDir = value;
         else if (!strcmp(name, "--wav"))    options.wavPath = value;

@@ -3,7 +3,8 @@
 // the moment asked for, so simulations reach the same state on any machine, and
 // the last frame is read where the demo would swap it. Any output size: sharp
 // by default, or 640 x 480 enlarged by a whole factor. Drawn off screen through
-// EGL (tools/offscreen.cpp): no X server is needed.
+// EGL (tools/offscreen.cpp): no X server is needed. --list-scenes prints the
+// scenes' names, which the release's video takes for its chapters.
 #include "kit.h"
 #include "shell.h"
 #include "png_image.h"
@@ -26,7 +27,8 @@ static void usage(const char *why)
 {
     fprintf(stderr, "cubic-harmony-frame: %s\n"
                     "usage: cubic-harmony-frame --scene N --time T --out FILE.png [--fps F] [--size WxH]"
-                    " [--retro] [--data DIR]\n", why);
+                    " [--retro] [--data DIR]\n"
+                    "       cubic-harmony-frame --list-scenes   (the scenes' names, one a line, scene 0 first)\n", why);
     exit(2);
 }
 
@@ -53,12 +55,16 @@ int main(int argc, char **argv)
             setPictureMode(true, false);
             continue;
         }
-        if (i + 1 >= argc) usage("every option but --retro takes a value");
+        if (!strcmp(argv[i], "--list-scenes")) {
+            for (const char *name : sceneNames) puts(name);
+            return 0;
+        }
+        if (i + 1 >= argc) usage("every option but --retro and --list-scenes takes a value");
         if (!strcmp(argv[i], "--size")) {
             if (!parseSize(argv[++i], &renderWidth, &renderHeight))
-                usage("--size wants WxH, each side 16 to 8192");
+                usage((std::string("--size wants ") + sizeWanted()).c_str());
         }
-        else if (!strcmp(argv[i], "--scene")) scene = parseNumber(argv[++i], "--scene", 0, 8);
+        else if (!strcmp(argv[i], "--scene")) scene = parseNumber(argv[++i], "--scene", 0, lastScene);
         else if (!strcmp(argv[i], "--time"))  time  = parseNumber(argv[++i], "--time", 0, 100000000);
         else if (!strcmp(argv[i], "--fps"))   fps   = parseNumber(argv[++i], "--fps", 1, 1000);
         else if (!strcmp(argv[i], "--out"))   out   = argv[++i];
