@@ -191,7 +191,7 @@ try {
                 if (!scene) fail(`${label}: no scene 15 s after the click (the page's last lines: ` +
                                  browser.lines.slice(-3).map(line => line.text).join(' / ') + ')')
                 if (!(+moved > 10000)) fail(`${label}: the picture did not move`)
-                if (scene && !scene.text.endsWith(`(${firstName})`)) fail(`${label}: the scene is not named ${firstName}: ${scene.text}`)
+                if (scene && !scene.text.includes(`cubic-harmony: scene 0 (${firstName})`)) fail(`${label}: the scene is not named ${firstName}: ${scene.text}`)
             } finally { await browser.close() }
         }
     }
