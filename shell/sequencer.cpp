@@ -20,6 +20,10 @@ const SceneEntry sceneTable[sceneRows] = {
     {stopMusicAndExitScene, UINT32_MAX}, // order 38: the way out; no order reaches its end, so the table ends here
 };
 
+const char *const sceneNames[lastScene + 1] = {
+    "trails", "title", "house", "lattice", "road", "fountain", "fire", "corridor", "ascent",
+};
+
 int currentScene   = 0; // index of the running row
 int sceneStartTime = 0; // clock ms at which the running row began
 

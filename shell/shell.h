@@ -19,6 +19,7 @@ struct SceneEntry {
 const int sceneRows = 10;            // the table's rows: nine scenes, then the way out
 const int lastScene = sceneRows - 2; // the last scene drawn: the demo ends at its end order
 extern const SceneEntry sceneTable[sceneRows];
+extern const char *const sceneNames[lastScene + 1]; // one short word per scene, for the tools' reports
 extern int currentScene;    // running row, 0..9, only ever moves forward by one
 extern int sceneStartTime;  // clock milliseconds at which the running row began
 

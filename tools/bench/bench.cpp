@@ -21,9 +21,6 @@
 #include "bench_window.h"
 #endif
 
-static const char *const sceneNames[] = {
-    "trails", "title", "house", "lattice", "road", "fountain", "fire", "corridor", "ascent",
-};
 static const int sceneCount = sizeof sceneNames / sizeof sceneNames[0];
 
 struct BenchOptions {
