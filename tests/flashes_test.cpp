@@ -110,6 +110,8 @@ const FlashCase flashCases[] = {
      2, 0},
 };
 
+void PrintTo(const FlashCase &c, std::ostream *out) { *out << c.name; }
+
 class Flashes : public testing::TestWithParam<FlashCase> {};
 
 TEST_P(Flashes, CountedAsTheCriterionDefinesThem)
