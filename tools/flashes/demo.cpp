@@ -2,7 +2,7 @@
 // music rendered ahead, its sequencer over the positions heard, its pipeline
 // reading every frame back, here into the count instead of ffmpeg.
 #include "flashes.h"
-#include "../capture/capture.h"
+#include "capture.h"
 #include "kit.h"
 #include "offscreen.h"
 #include "player.h"
