@@ -22,6 +22,10 @@ static const char helpText[] =
     "frames per second), or any video's as ffmpeg decodes them. Prints, per second and, for\n"
     "the demo, per scene, the most general and red flashes in any one second in any box.\n"
     "\n"
+    "  --size WxH   the demo's picture (640x480)\n"
+    "  --fps N      the demo's frames per second, 1 to 240 (60)\n"
+    "  --data DIR   where fontpre.tga and zap_wave.it lie (the working directory)\n"
+    "\n"
     "  relative luminance  L = 0.2126 R + 0.7152 G + 0.0722 B of the linear sRGB components\n"
     "  general flash       a pair of opposing changes of L of 0.1 or more, the darker state below 0.8\n"
     "  red flash           a pair of opposing changes of (R - G - B) x 320 of more than 20, where\n"
@@ -113,7 +117,7 @@ int main(int argc, char **argv)
                     usage("--fps must be a whole number from 1 to 240");
             }
             else if (!strcmp(name, "--data")) data = value;
-            else usage("unknown option");
+            else usage(("unknown option " + std::string(name)).c_str());
         }
         else if (video.empty()) video = argv[i];
         else usage("one video at most");
