@@ -13,7 +13,6 @@
 #include "shell.h"
 #include "wav_file.h"
 #include <GL/gl.h>
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <vector>
