@@ -20,6 +20,8 @@ static const char usageText[] =
     "                     [--data DIR]\n"
     "Plays the demo full-screen: in the 640x480 mode where the display can switch\n"
     "to it, otherwise at the desktop's own size. Any key ends it.\n"
+    "\n"    "Warning: the demo contains flashing lights and fast-moving patterns that may\n"
+    "trigger seizures in people with photosensitive epilepsy.\n"
     "\n"
     "  --window [WxH]  play in a window that can be resized; by default the largest\n"
     "                  whole multiple of 640x480 that fits the screen comfortably\n"

@@ -59,6 +59,8 @@ TEST(CommandLine, HelpListsEveryOptionVersionSaysWhichItIsGlutOptionsPassThrough
     for (const char *option : {"--window [WxH]", "--fullscreen", "--sharp", "--retro", "--silent", "--scene N", "--data DIR", "--help",
                                "--version", "-display"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    // Where a viewer may start it from a shell, the warning stands before the options.
+    EXPECT_LT(help.out.find("flashing lights and fast-moving patterns"), help.out.find("\n  --window [WxH]"));
     for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
              {"--version"}, {"-sync", "--version"}, {"-display", ":65000", "-geometry", "10x10", "--version"}}) {
         DemoRun version = runDemo(args);

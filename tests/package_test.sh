@@ -25,4 +25,6 @@ cd "$root/work"
 cmp frame.png built.png || { echo "the packaged frame tool draws another picture than the build's"; exit 1; }
 "$root/fs/usr/bin/cubic-harmony-capture" --out short.mkv --fps 5 --until 1 2> capture.log
 [ -s short.mkv ] || { echo "the installed capture wrote nothing"; exit 1; }
+"$root/fs/usr/bin/cubic-harmony-flashes" short.mkv > flashes.txt ||
+    { echo "the installed flash counter fails on the capture's first second"; exit 1; }
 echo "installed package ran: frame.png $(stat -c %s frame.png) bytes, short.mkv $(stat -c %s short.mkv) bytes"

@@ -17,6 +17,10 @@ const drawn = () => document.title === 'ready' || document.title.startsWith('err
 const told = () => document.querySelector('#screen > p:only-child') // the one sentence of a problem
 const ended = () => document.querySelector('#screen > p:only-child, #screen > button:not(.silent)') // or "play again"
 const startShown = () => /start$/.test(document.querySelector('#screen:not([hidden])')?.textContent)
+// The warning on the start screen, whole and inside the window, no scrolling needed.
+const warned = () => { const w = document.querySelector('#screen:not([hidden]) .warning'), r = w?.getBoundingClientRect()
+                       return !!r && /flashing lights.*photosensitive epilepsy/.test(w.textContent) && r.top >= 0 &&
+                              r.bottom <= innerHeight && r.left >= 0 && r.right <= innerWidth }
 const offered = () => document.querySelector('#screen button.silent') // "play without sound"
 const shownText = () => document.getElementById('screen').hidden ? '' : document.getElementById('screen').textContent
 const playedAll = () => [cubicPage.scenes, cubicPage.sceneTimes, !!document.querySelector('#screen > button:not(.silent)')]
@@ -140,6 +144,7 @@ try {
     async function clickAndPlay(engine, label = 'short module') {
         const tab = await engine.open(base + '?module=short.it')
         if (!await tab.until(startShown, 30)) fail(`${engine.name}: no start screen`)
+        if (!await tab.run(warned)) fail(`${engine.name}: the start screen gives no warning of flashing lights`)
         const clicked = Date.now()
         await tab.click('#screen')
         const done = await tab.until(ended, 30)
@@ -156,6 +161,10 @@ try {
             console.log(`${name}: ${engine.version}`)
             for (const m of frames) await checkFrame(engine, base + query(m), m, 'frame')
             await checkFrame(engine, oneFile + '?scene=2&time=1800', '2:1800', 'one-file')
+            const single = await engine.open(oneFile)
+            if (!await single.until(startShown, 60) || !await single.run(warned))
+                fail(`${name}: the one-file edition's start screen gives no warning of flashing lights`)
+            await single.close()
             await cpuFrames(engine, frames)
             await clickAndPlay(engine)
             if (name === 'chromium') await chromiumOnly(engine, base, clickAndPlay)
@@ -299,11 +308,12 @@ async function chromiumOnly(engine, base, clickAndPlay) {
     {
         const tab = await engine.open(base + '?module=short.it', [], {width: 412, height: 915, isMobile: true, hasTouch: true})
         await tab.until(startShown, 30)
-        const words = await tab.run(shownText)
+        const words = await tab.run(shownText), warning = await tab.run(warned)
         await tab.tap('#screen')
         const played = await tab.until(() => cubicPage.scenes.length > 0, 10)
         console.log(`chromium on a touch screen: "${words}"; ${played ? 'a tap started it' : 'a tap did not start it'}`)
-        if (words !== 'Cubic Harmonytap to start' || !played) fail('a touch screen: no "tap to start", or the tap did nothing')
+        if (!/^Cubic Harmony.*tap to start$/.test(words) || !played) fail('a touch screen: no "tap to start", or the tap did nothing')
+        if (!warning) fail('a touch screen: the warning of flashing lights is not all on the screen')
         await tab.close()
     }
 

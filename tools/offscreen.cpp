@@ -24,6 +24,7 @@ int  renderWidth = 640, renderHeight = 480;
 void (*frameFinished)() = nullptr;
 static const char *platformName = "";  // "device" or "surfaceless", once the display is open
 static const char *toolName = "";      // the tool's own name, for its one line on failure
+static int failureExit = 1;            // the tool's exit code on a failure
 
 // --- what a platform defines -------------------------------------------------------
 
@@ -42,7 +43,7 @@ void stopMusicAndExit()
 void failAndExit(const char *problem)
 {
     fprintf(stderr, "%s: %s\n", toolName, problem);
-    exit(1);
+    exit(failureExit);
 }
 
 // --- the display and the context ---------------------------------------------------
@@ -50,7 +51,7 @@ void failAndExit(const char *problem)
 static void failOffscreen(const char *what)
 {
     fprintf(stderr, "%s: %s (EGL error 0x%x)\n", toolName, what, eglGetError());
-    exit(1);
+    exit(failureExit);
 }
 
 // Llvmpipe is listed as a device too (EGL_MESA_device_software), but it is
@@ -139,7 +140,7 @@ static void makeFramebuffer()
     if (renderWidth > largest || renderHeight > largest) {
         fprintf(stderr, "%s: the renderer draws at most %dx%d, not %dx%d\n", toolName, largest, largest,
                 renderWidth, renderHeight);
-        exit(1);
+        exit(failureExit);
     }
     GLuint framebuffer, buffers[2];
     glGenFramebuffers(1, &framebuffer);
@@ -162,12 +163,13 @@ static void makeFramebuffer()
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, formats.depthAttachment, GL_RENDERBUFFER, 0);
     }
     fprintf(stderr, "%s: cannot make a %dx%d framebuffer object\n", toolName, renderWidth, renderHeight);
-    exit(1);
+    exit(failureExit);
 }
 
-void openOffscreen(const char *tool)
+void openOffscreen(const char *tool, int exitCode)
 {
     toolName = tool;
+    failureExit = exitCode;
     EGLDisplay display = openDisplay();
     makeContext(display);
     makeFramebuffer();

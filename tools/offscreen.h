@@ -9,7 +9,7 @@ extern void (*frameFinished)();       // runs where the swap would, after the pr
 
 // The context and its framebuffer object of renderWidth x renderHeight, with
 // the core's start-up state (startDrawing, sharp or retro as setPictureMode
-// said). Any failure: one line on standard error naming the tool, exit code 1,
-// as failAndExit (shell.h) gives.
-void openOffscreen(const char *tool);
+// said). Any failure: one line on standard error naming the tool, exit code
+// exitCode (1 unless the tool's 1 means something else), as failAndExit (shell.h) gives.
+void openOffscreen(const char *tool, int exitCode = 1);
 const char *offscreenPlatform(); // how the context was made: "surfaceless" or "device"

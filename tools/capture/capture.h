@@ -1,11 +1,14 @@
 // The capture's parts and what they share: the options (options.cpp), ffmpeg
 // and the files it writes (encoder.cpp), the pipeline from GL to ffmpeg
-// (pipeline.cpp), and the frame loop over the music (capture.cpp).
+// (pipeline.cpp), the demo's frames over the music (frames.cpp) and the
+// capture itself (capture.cpp). The flash counter draws through the same
+// frames and pipeline, and takes the frames itself.
 #pragma once
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 const int audioRate   = 44100;   // the player's rate without a device
 const int longestDemo = 900;     // seconds; a module that never ends stops here
@@ -41,6 +44,8 @@ bool endsWith(const std::string &s, const char *suffix);
 extern FILE *encoderInput;              // ffmpeg's standard input
 extern std::atomic<bool> writeFailed;   // a frame did not reach ffmpeg or its PNG; set by the writer
 [[noreturn]] void fail(const std::string &message);
+// The program that fails and its exit code: cubic-harmony-capture's and 1 unless another tool says.
+void setFailure(const char *tool, int exitCode);
 void checkSurroundings();
 std::string workFile(const char *name);
 // chapterStarts: the first frame of each of the nine scenes, then the end.
@@ -51,8 +56,18 @@ void keepVideo();
 // pipeline.cpp: drawing, read-back and the pipe to ffmpeg, overlapping.
 extern long framesRead;                 // read-backs started (GL thread only)
 extern std::atomic<long> framesWritten; // frames the writer is done with
+// Where the writer thread takes each frame (GL's rows: BGRA, bottom row first);
+// false stops the capture. Null: to ffmpeg, and to the PNGs of --frames.
+extern bool (*takeFrame)(long frame, const uint8_t *rows);
 void startPipeline();
 void readFrame();
 void finishFrame();
 void stopWriter();
 void finishPipeline();
+
+// frames.cpp: the music rendered ahead, the scenes' first frames, the drawing.
+extern std::vector<int16_t> soundtrack; // interleaved stereo at audioRate, up to the last frame's end
+extern long sceneStarts[10];            // the first frame of each scene, then the frame count
+void renderMusic();                     // options.data's module, frame by frame up to the end or --until
+long countFrames();                     // frames in the capture; fills sceneStarts
+void drawDemo(long frames, void (*eachFrame)()); // every frame, through frameFinished; stops where a write failed

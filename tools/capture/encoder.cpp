@@ -22,6 +22,8 @@ static const int pipeBytes = 1 << 20;    // the pipe to ffmpeg
 FILE *encoderInput;
 std::atomic<bool> writeFailed;
 static pid_t encoderPid = -1;            // -1 when no ffmpeg runs
+static const char *failingTool = "cubic-harmony-capture"; // names the one line of a failure
+static int failureExit = 1;
 
 // The paths the clean-up removes, kept as plain arrays because it runs from a
 // signal handler too. The video is written beside --out and takes its name only
@@ -70,10 +72,16 @@ static void interrupted(int sig)
 // pipe sees it broken and can be joined before the process ends.
 void fail(const std::string &message)
 {
-    fprintf(stderr, "\ncubic-harmony-capture: %s\n", message.c_str());
+    fprintf(stderr, "\n%s: %s\n", failingTool, message.c_str());
     removeLeftovers();
     stopWriter();
-    exit(1); // removeLeftovers runs at exit too, with nothing left to do
+    exit(failureExit); // removeLeftovers runs at exit too, with nothing left to do
+}
+
+void setFailure(const char *tool, int exitCode)
+{
+    failingTool = tool;
+    failureExit = exitCode;
 }
 
 static bool onPath(const char *program)

@@ -51,6 +51,7 @@ static long            framesHanded;                  // frames mapped and given
 std::atomic<long>      framesWritten;                 // frames the writer is done with
 static bool            noMoreFrames;                  // the last frame is handed over, or a failure
 static std::thread     writer;
+bool (*takeFrame)(long frame, const uint8_t *rows);  // null: ffmpeg's
 static std::string     writerError;                   // the writer's own failure, said after it is joined
 
 // The writer thread: frames in order, each fwrite()n whole to ffmpeg. After a
@@ -65,7 +66,10 @@ static void writeFrames()
             if (framesHanded <= j) return;
             rows = mappedRows[j % pixelBufferCount];
         }
-        if (!writeFailed) {
+        if (!writeFailed && takeFrame) {
+            if (!takeFrame(j, rows)) writeFailed = true;
+        }
+        else if (!writeFailed) {
             if (fwrite(rows, 1, frameBytes(), encoderInput) != frameBytes()) writeFailed = true;
             else if (!options.framesDir.empty() && !writeFramePng(j, rows)) {
                 char name[64];
