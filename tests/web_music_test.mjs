@@ -1,5 +1,5 @@
 // The page's music against the desktop's, sample for sample: the whole module rendered by the
-// page's engine (build-web/libopenmpt.wasm through build-web/music.worklet.js, run by node as
+// page's engine (build-web/libopenmpt.wasm through build-web/music-engine.js, run by node as
 // the worklet runs it, in render quanta of 128 frames, here at 44100 Hz) and by the desktop's
 // player layer (music-wav, Debian's libopenmpt of the same version), neither with dither.
 // Identical, or where the two compilers' floating point differ, within one step of 16 bits.
@@ -17,9 +17,9 @@ const site = source + '/build-web'
 if (!fs.existsSync(site + '/libopenmpt.wasm')) { fail(`${site} is missing: scripts/web builds it`); process.exit(1) }
 const work = fs.mkdtempSync(os.tmpdir() + '/cubic-harmony-music-')
 try {
-    // The worklet's script is a module; node takes a file for one by its name.
-    fs.copyFileSync(site + '/music.worklet.js', work + '/music.worklet.mjs')
-    const {musicEngine} = await import(work + '/music.worklet.mjs')
+    // The engine's script is a module; node takes a file for one by its name.
+    fs.copyFileSync(site + '/music-engine.js', work + '/music-engine.mjs')
+    const {musicEngine} = await import(work + '/music-engine.mjs')
     // music-wav plays the module, looping as the demo does, until it wraps back to its start.
     execFileSync(build + '/music-wav', ['--in', site + '/zap_wave.it', '--out', work + '/desktop.wav',
                                         '--end-order', '999'], {stdio: 'ignore'})

@@ -268,7 +268,7 @@ async function chromiumOnly(engine, base, clickAndPlay) {
         for (const end = Date.now() + 15000; Date.now() < end && !await tab.run(startShown); await sleep(100))
             lines.add(await tab.run(shownText))
         // Every part the page fetches before its start screen, as the server sends them.
-        const total = ['fontpre.tga', 'cubic-harmony.wasm', 'zap_wave.it', 'libopenmpt.wasm', 'music.worklet.js']
+        const total = ['fontpre.tga', 'cubic-harmony.wasm', 'zap_wave.it', 'libopenmpt.wasm', 'music.worklet.js', 'music-engine.js']
             .reduce((sum, name) => sum + fs.statSync(`${site}/${name}`).size, 0)
         const sizes = new RegExp(`loading the demo: 0\\.[1-9] of ${(total / 1e6).toFixed(1).replace('.', '\\.')} MB$`)
         console.log(`chromium: loading slowly: ${[...lines].join(' | ')}`)

@@ -1,5 +1,5 @@
 // The page's music engine, libopenmpt.wasm: libopenmpt as scripts/web-libopenmpt
-// builds it, behind the few calls music.worklet.js makes, in the audio worklet
+// builds it, behind the few calls music-engine.js makes, in the audio worklet
 // and for the silent clock. One module at a time, played as the desktop's player
 // layer plays it (libopenmpt's own ramping and interpolation) without dither.
 #include <libopenmpt/libopenmpt.h>

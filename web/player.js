@@ -1,5 +1,5 @@
 // The music layer's JavaScript side: one module played by libopenmpt in our
-// AudioWorklet (music.worklet.js, with libopenmpt.wasm). The worklet posts each
+// AudioWorklet (music.worklet.js, with music-engine.js and libopenmpt.wasm). The worklet posts each
 // new position with the time of the block it mixed it in; the position handed
 // to the demo is the one that has reached the speakers. Without sound, a clock
 // stands in, stepping through the orders at the times libopenmpt gives for them,
@@ -18,7 +18,7 @@ function partUrl(name) {
 // it cannot read the module. The worklet's engine runs here on the page's thread.
 async function orderTimes(wasm, bytes, orders) {
     try {
-        const engine = await (await import(partUrl('music.worklet.js'))).musicEngine(wasm)
+        const engine = await (await import(partUrl('music-engine.js'))).musicEngine(wasm)
         if (!engine.load(bytes, false)) return null
         const times = []
         for (let order = 0; order < orders; order++) times.push(engine.orderStart(order))
