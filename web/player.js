@@ -1,9 +1,9 @@
 // The music layer's JavaScript side: one module played by libopenmpt in our
-// AudioWorklet (music.worklet.js, with music-engine.js and libopenmpt.wasm). The worklet posts each
-// new position with the time of the block it mixed it in; the position handed
-// to the demo is the one that has reached the speakers. Without sound, a clock
-// stands in, stepping through the orders at the times libopenmpt gives for them,
-// so the scenes change where the music would.
+// AudioWorklet (music.worklet.js, with music-engine.js and libopenmpt.wasm). The
+// worklet posts each new position with the time of the block it mixed it in;
+// the position handed to the demo is the one that has reached the speakers.
+// Without sound, a clock stands in, stepping through the orders at the times
+// libopenmpt gives for them, so the scenes change where the music would.
 
 const itMagic = 'IMPM'
 const startLimit = 2500 // ms from the gesture to music heard, or else the page says why not (within 3 s)
