@@ -174,9 +174,22 @@ static const char *itProblem(const uint8_t *data, size_t size)
         if (at + 80 > size) return "the file is cut off inside a sample header";
         const uint8_t *sample = data + at;
         uint8_t flags = sample[0x12];
-        if (!(flags & 1) || (flags & 8)) continue;  // no data, or compressed: its length is not known here
-        uint64_t bytes = (uint64_t)le32(sample + 0x30) * (flags & 2 ? 2 : 1) * (flags & 4 ? 2 : 1);
-        if (le32(sample + 0x48) + bytes > size) return "the file is cut off inside the sample data";
+        if (!(flags & 1)) continue;  // no data
+        uint64_t frames = le32(sample + 0x30), pointer = le32(sample + 0x48);
+        if (flags & 8) {
+            // Compressed: blocks of 0x8000 bytes' worth of frames per channel, each
+            // a 16-bit byte count and that many bytes.
+            uint64_t perBlock = flags & 2 ? 0x4000 : 0x8000;
+            for (int channel = 0; channel < (flags & 4 ? 2 : 1); channel++)
+                for (uint64_t done = 0; done < frames; done += perBlock) {
+                    if (pointer + 2 > size) return "the file is cut off inside the sample data";
+                    pointer += 2 + le16(data + pointer);
+                }
+            if (pointer > size) return "the file is cut off inside the sample data";
+            continue;
+        }
+        uint64_t bytes = frames * (flags & 2 ? 2 : 1) * (flags & 4 ? 2 : 1);
+        if (pointer + bytes > size) return "the file is cut off inside the sample data";
     }
     for (size_t i = 0; i < patterns; i++, table += 4) {
         uint64_t at = le32(table);

@@ -1,5 +1,5 @@
 // The music's start and its way out, the same for every platform that plays it
-// through player.h (the desktop's SDL2 and libopenmpt, the page's chiptune3):
+// through player.h (the desktop's SDL2 and libopenmpt, the page's libopenmpt in an audio worklet):
 // each platform gives only where the module lies and how the process ends.
 // Without an output (the desktop's --silent) the module is still read, so a
 // broken one is refused, and timed: the main thread renders it as the clock

@@ -89,7 +89,7 @@ try {
     // slow/, whose big part trickles in, for the loading line.
     const changed = {'/short.it': read(work + '/short.it') || fail('no short.it'), '/long.it': read(work + '/long.it') || fail('no long.it'),
                      '/nofont/fontpre.tga': null, '/nomodule/zap_wave.it': null, '/badmodule/zap_wave.it': randomBytes(5000),
-                     '/badfont/fontpre.tga': read(build + '/fontpre.tga').subarray(0, 700), '/noworklet/chiptune3.worklet.js': null}
+                     '/badfont/fontpre.tga': read(build + '/fontpre.tga').subarray(0, 700), '/noworklet/music.worklet.js': null}
     const types = {html: 'text/html', js: 'text/javascript', wasm: 'application/wasm'}
     server.on('request', async (request, response) => {
         const path = new URL(request.url, 'http://x').pathname.replace(/\/$/, '/index.html')
@@ -98,11 +98,12 @@ try {
         const bytes = path in changed ? changed[path] : plain in changed ? changed[plain] : read(site + plain)
         response.writeHead(bytes ? 200 : 404, {'Content-Type': types[path.split('.').pop()] || 'application/octet-stream',
                                                ...(bytes && {'Content-Length': bytes.length})})
-        if (bytes && path === '/slow/libopenmpt.worklet.js') { // 100 KB at first, the rest 3 s later
-            response.write(bytes.subarray(0, 100000))
+        const trickled = bytes && path === '/slow/libopenmpt.wasm' ? bytes.length >> 1 : 0 // half at first, the rest 3 s later
+        if (trickled) {
+            response.write(bytes.subarray(0, trickled))
             await sleep(3000)
         }
-        response.end(bytes && path === '/slow/libopenmpt.worklet.js' ? bytes.subarray(100000) : bytes)
+        response.end(bytes && bytes.subarray(trickled))
     })
     await new Promise(done => server.listen(0, '127.0.0.1', done))
     const base = `http://127.0.0.1:${server.address().port}/`
@@ -278,13 +279,17 @@ async function chromiumOnly(engine, base, clickAndPlay) {
         const tab = await engine.open(base + 'slow/'), lines = new Set()
         for (const end = Date.now() + 15000; Date.now() < end && !await tab.run(startShown); await sleep(100))
             lines.add(await tab.run(shownText))
+        // Every part the page fetches before its start screen, as the server sends them.
+        const total = ['fontpre.tga', 'cubic-harmony.wasm', 'zap_wave.it', 'libopenmpt.wasm', 'music.worklet.js', 'music-engine.js']
+            .reduce((sum, name) => sum + fs.statSync(`${site}/${name}`).size, 0)
+        const sizes = new RegExp(`loading the demo: 0\\.[1-9] of ${(total / 1e6).toFixed(1).replace('.', '\\.')} MB$`)
         console.log(`chromium: loading slowly: ${[...lines].join(' | ')}`)
-        if (![...lines].some(line => /loading the demo: 0\.[1-9] of 2\.2 MB$/.test(line))) fail('no loading line with its sizes')
+        if (![...lines].some(line => sizes.test(line))) fail(`no loading line with its sizes (${sizes})`)
         if (!await tab.run(startShown)) fail('no start screen after loading slowly')
         await tab.close()
     }
 
-    // A worklet that is not there (chiptune3 only logs that): the sentence, then the silent play.
+    // A worklet that is not there: the sentence, then the silent play.
     await silentOffer(engine, base + 'noworklet/?module=short.it', 'did not load', true)
 
     // Keys on the start screen: the browser's shortcuts are left to it; a plain key starts.

@@ -2,8 +2,7 @@
 // so that it plays when opened from file:// (where a page can fetch nothing and a blob: worklet
 // fails). The page finds the parts in window.cubicInline; scripts and the worklet become data: URLs.
 // Usage: node inline.mjs OUT.html index.html cubic-harmony.js cubic-harmony.wasm fontpre.tga
-//            zap_wave.it player.js chiptune3.js chiptune3.worklet.js libopenmpt.worklet.js
-//            web-copyright
+//            zap_wave.it player.js music.worklet.js music-engine.js libopenmpt.wasm web-copyright
 // The licences of what the page holds (libopenmpt's among them) go in a comment at its top.
 // Each input is known by its file name, whatever folder it is in.
 import fs from 'node:fs'
@@ -12,7 +11,7 @@ import path from 'node:path'
 const [out, ...inputs] = process.argv.slice(2)
 const parts = Object.fromEntries(inputs.map(file => [path.basename(file), fs.readFileSync(file)]))
 const needed = ['index.html', 'cubic-harmony.js', 'cubic-harmony.wasm', 'fontpre.tga', 'zap_wave.it',
-                'player.js', 'chiptune3.js', 'chiptune3.worklet.js', 'libopenmpt.worklet.js', 'web-copyright']
+                'player.js', 'music.worklet.js', 'music-engine.js', 'libopenmpt.wasm', 'web-copyright']
 const missing = needed.filter(name => !parts[name])
 if (!out || missing.length) {
     console.error(`inline.mjs: ${out ? 'missing ' + missing.join(', ') : 'no output named'}` +
@@ -27,29 +26,19 @@ function replaceOnce(name, source, from, to) {
     return source.replace(from, to)
 }
 
-// libopenmpt is inlined once: the worklet is libopenmpt's text followed by chiptune3's worklet,
-// and that text is padded to whole base64 groups so the two base64 strings join into one.
-let library = text('libopenmpt.worklet.js')
-library += ' '.repeat((3 - Buffer.byteLength(library) % 3) % 3)
-// The worklet's own names stay in a block of their own: it declares a libopenmpt of its own.
-const worklet = '\nconst libopenmptPromise = libopenmpt\n{\n' +
-    replaceOnce('chiptune3.worklet.js', text('chiptune3.worklet.js'), "import libopenmptPromise from './libopenmpt.worklet.js'", '') + '\n}\n'
-// The player and chiptune3 become one module; chiptune3 takes its worklet from the inlined parts.
-const player = replaceOnce('chiptune3.js', text('chiptune3.js'), "new URL('./chiptune3.worklet.js', import.meta.url)",
-                           "window.cubicInline.urls['chiptune3.worklet.js']") +
-    replaceOnce('player.js', text('player.js'), "import {ChiptuneJsPlayer} from './chiptune3.js'", '')
+// A data: worklet cannot import its neighbour: the engine goes in front of the worklet's own text.
+const worklet = text('music-engine.js') +
+    replaceOnce('music.worklet.js', text('music.worklet.js'), "import {musicEngine} from './music-engine.js'", '')
+parts['music.worklet.js'] = Buffer.from(worklet)
 
 const data = `<script>
 'use strict'
 // The one-file edition's parts, made by web/inline.mjs.
 {
-const js = 'data:application/javascript;base64,', library = '${base64(library)}'
+const js = 'data:application/javascript;base64,'
 window.cubicInline = {
-    files: {${['fontpre.tga', 'zap_wave.it', 'cubic-harmony.wasm'].map(name => `'${name}': '${base64(parts[name])}'`).join(', ')}},
-    urls: {'libopenmpt.worklet.js': js + library,
-           'chiptune3.worklet.js': js + library + '${base64(worklet)}',
-           'player.js': js + '${base64(player)}',
-           'cubic-harmony.js': js + '${base64(parts['cubic-harmony.js'])}'},
+    files: {${['fontpre.tga', 'zap_wave.it', 'cubic-harmony.wasm', 'libopenmpt.wasm'].map(name => `'${name}': '${base64(parts[name])}'`).join(', ')}},
+    urls: {${['music.worklet.js', 'music-engine.js', 'player.js', 'cubic-harmony.js'].map(name => `'${name}': js + '${base64(parts[name])}'`).join(',\n           ')}},
 }
 }
 </script>

@@ -1,5 +1,5 @@
 // The music layer in the browser: the same calls as player/player.cpp, over
-// chiptune3 (libopenmpt in an AudioWorklet), whose JavaScript side is
+// libopenmpt in our AudioWorklet (music.worklet.js), whose page side is
 // player.js. The worklet mixes on the audio thread; these calls only post to
 // it and read the positions it has posted back, on the page's one thread.
 #include "player.h"

@@ -1,9 +1,9 @@
-// The music layer's JavaScript side: one module played by chiptune3 in an
-// AudioWorklet. The worklet posts its position after every block it mixes;
+// The music layer's JavaScript side: one module played by libopenmpt in our
+// AudioWorklet (music.worklet.js, with music-engine.js and libopenmpt.wasm). The
+// worklet posts each new position with the time of the block it mixed it in;
 // the position handed to the demo is the one that has reached the speakers.
 // Without sound, a clock stands in, stepping through the orders at the times
 // libopenmpt gives for them, so the scenes change where the music would.
-import {ChiptuneJsPlayer} from './chiptune3.js'
 
 const itMagic = 'IMPM'
 const startLimit = 2500 // ms from the gesture to music heard, or else the page says why not (within 3 s)
@@ -15,18 +15,18 @@ function partUrl(name) {
 }
 
 // The second at which each order starts, as libopenmpt counts it; null when
-// it cannot read the module. libopenmpt runs here on the page's thread.
-async function orderTimes(bytes, orders) {
-    const lib = await (await import(partUrl('libopenmpt.worklet.js'))).default()
-    const file = lib._malloc(bytes.length)
-    lib.HEAPU8.set(bytes, file)
-    const module = lib._openmpt_module_create_from_memory(file, bytes.length, 0, 0, 0)
-    lib._free(file)
-    if (!module) return null
-    const times = []
-    for (let order = 0; order < orders; order++) times.push(lib._openmpt_module_set_position_order_row(module, order, 0))
-    lib._openmpt_module_destroy(module)
-    return times
+// it cannot read the module. The worklet's engine runs here on the page's thread.
+async function orderTimes(wasm, bytes, orders) {
+    try {
+        const engine = await (await import(partUrl('music-engine.js'))).musicEngine(wasm)
+        if (!engine.load(bytes, false)) return null
+        const times = []
+        for (let order = 0; order < orders; order++) times.push(engine.orderStart(order))
+        engine.free()
+        return times
+    } catch (e) {
+        return null
+    }
 }
 
 // Entries of an Impulse Tracker order list before its end marker (255): the
@@ -46,8 +46,9 @@ export function moduleProblem(bytes) {
 }
 
 const music = {
-    player: null,        // the chiptune3 player, from init to shutdown
-    ready: false,        // its worklet is loaded and takes commands
+    context: null,       // the audio context, from init to shutdown
+    node: null,          // its worklet's node, once the worklet's engine runs
+    ready: false,        // the worklet is loaded and takes commands
     bytes: null,         // the loaded module
     looping: true,
     playing: false,      // play asked for, until stop
@@ -56,7 +57,7 @@ const music = {
     started: false,      // some position has been heard since play
     orders: 0,           // entries of the order list
     error: '',
-    files: {},           // name -> bytes fetched by the page
+    files: {},           // name -> bytes fetched by the page: the module and libopenmpt.wasm
     onFailure: null,     // called when not even the clock can play the module
     onSilence: null,     // called with a sentence when no music is heard in time
     silent: false,       // the visitor chose to play without sound, for every play from then on
@@ -74,40 +75,47 @@ const music = {
     // Creates or resumes the audio context, so it must run inside a click or key handler.
     // A page that cannot make one still plays, silently, once the visitor agrees.
     // The page calls it once as it loads, too: that context waits, suspended, for the
-    // first click, which only resumes it, and its worklet (1.7 MB of script) is compiled
+    // first click, which only resumes it, and its worklet's libopenmpt is compiled
     // by then instead of after the click.
     init() {
         this.unheard = ''
         if (this.silent) return 1
-        if (this.player) { this.player.context.resume().catch(() => {}); return 1 }
+        if (this.context) { this.context.resume().catch(() => {}); return 1 }
         if (typeof AudioWorkletNode === 'undefined' || !window.isSecureContext) {
             this.unheard = 'No sound: this browser offers no audio worklets here (they need https, 127.0.0.1 or a file).'
             return 1
         }
+        let context
         try {
-            this.player = new ChiptuneJsPlayer({repeatCount: -1})
+            context = this.context = new AudioContext()
         } catch (e) {
             this.unheard = 'No sound: the browser cannot open an audio output (' + e + ').'
             return 1
         }
-        // A shut-down player's worklet may still post: its reports are dropped.
-        const player = this.player
+        // A shut-down context's worklet may still post: its messages are dropped.
+        // One that fails to load, or whose engine does not run, never says ready.
         this.ready = false
-        player.onInitialized(() => { if (this.player !== player) return; this.ready = true; if (this.playing) this.send() })
-        player.onProgress(data => {
-            if (this.player === player) this.reports.push({
-                at: player.context.currentTime, position: (data.row & 0xFFFF) << 16 | (data.order & 0xFFFF)})
-        })
-        player.onError(() => { if (this.player === player) this.tellSilence('No sound: the music player cannot read zap_wave.it.') })
+        context.audioWorklet.addModule(partUrl('music.worklet.js')).then(() => {
+            if (this.context !== context) return
+            const node = new AudioWorkletNode(context, 'cubic-harmony-music', {
+                numberOfInputs: 0, outputChannelCount: [2], processorOptions: {engine: this.files['libopenmpt.wasm']}})
+            node.connect(context.destination)
+            node.port.onmessage = ({data}) => {
+                if (this.context !== context) return
+                if (data.ready) { this.node = node; this.ready = true; if (this.playing) this.send() }
+                else if (data.unreadable) this.tellSilence('No sound: the music player cannot read zap_wave.it.')
+                else this.reports.push(data)
+            }
+        }).catch(() => {})
         return 1
     },
 
     // Why nothing is heard startLimit ms after play: the output did not start
-    // (no sound device, or no gesture yet), or the worklet never loaded (chiptune3
-    // only logs that), or it loaded and plays nothing.
+    // (no sound device, or no gesture yet), or the worklet never loaded, or it
+    // loaded and plays nothing.
     whyUnheard() {
         if (this.unheard) return this.unheard
-        const context = this.player.context
+        const context = this.context
         const stuck = context.state !== 'running' || context.currentTime === this.playedAt
         if (stuck && navigator.userActivation && !navigator.userActivation.hasBeenActive)
             return 'No sound: the browser starts sound only after a click or a key on the page.'
@@ -127,7 +135,7 @@ const music = {
     async playSilently() {
         this.silent = true
         this.shutdown()
-        if (!this.times) this.times = await orderTimes(this.bytes, this.orders)
+        if (!this.times) this.times = await orderTimes(this.files['libopenmpt.wasm'], this.bytes, this.orders)
         if (!this.times) { if (this.onFailure) this.onFailure(); return }
         this.clockStart = performance.now()
     },
@@ -148,8 +156,7 @@ const music = {
 
     // The worklet takes commands only once it is loaded; play waits for that.
     send() {
-        this.player.setRepeatCount(this.looping ? -1 : 0)
-        this.player.play(this.bytes.slice().buffer)
+        this.node.port.postMessage({play: this.bytes, looping: this.looping})
     },
 
     play() {
@@ -166,7 +173,7 @@ const music = {
             return 1
         }
         if (this.unheard) { setTimeout(() => this.tellSilence(this.unheard)); return 1 }
-        this.playedAt = this.player.context.currentTime
+        this.playedAt = this.context.currentTime
         this.watch = setTimeout(() => this.tellSilence(this.whyUnheard()), startLimit)
         if (this.ready) this.send()
         return 1
@@ -200,8 +207,8 @@ const music = {
     // buffering (baseLatency) and the device's (outputLatency, once known).
     position() {
         if (this.silent) return this.clockPosition()
-        if (!this.player) return this.current
-        const ctx = this.player.context
+        if (!this.context) return this.current
+        const ctx = this.context
         this.readLatency(ctx)
         const heardAt = ctx.currentTime - (ctx.baseLatency || 0) - this.latency
         while (this.reports.length && this.reports[0].at <= heardAt) {
@@ -217,15 +224,15 @@ const music = {
         this.playing = false
         this.clockStart = 0
         clearTimeout(this.watch)
-        if (this.player) this.player.stop()
+        if (this.node) this.node.port.postMessage({stop: true})
         return 1
     },
     free() { this.bytes = null; this.orders = 0; return 1 },
 
     shutdown() {
         clearTimeout(this.watch)
-        if (this.player) this.player.context.close()
-        this.player = null
+        if (this.context) this.context.close()
+        this.context = this.node = null
         this.ready = false
         return 1
     },

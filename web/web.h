@@ -1,5 +1,5 @@
-// The browser platform: the GL 1.1 layer over WebGL, the music over chiptune3
-// (player.h's calls), and the page's side of start-up, the end screen and the
+// The browser platform: the GL 1.1 layer over WebGL, the music over libopenmpt in
+// our audio worklet (player.h's calls), and the page's side of start-up, the end screen and the
 // frame mode. It defines the calls the shell's shared part asks of a platform
 // (shell.h): swapPicture in gl.cpp, stopMusicAndExit and failAndExit in exit.cpp.
 #pragma once

@@ -1,6 +1,6 @@
 // The Impulse Tracker writer: a samples-mode IT file (no instruments, 16-bit signed
-// samples), laid out as ../shared/it-format.md recommends: header, order list, offset
-// tables, sample headers, patterns, sample data, with no gaps and nothing after.
+// samples, stored with IT 2.14 sample compression or raw), laid out header, order
+// list, offset tables, sample headers, patterns, sample data, with no gaps and nothing after.
 #include "music.h"
 
 #include <algorithm>
@@ -40,7 +40,104 @@ static std::vector<uint8_t> packPattern(const Pattern &p)
     return d;
 }
 
-std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sample> &samples)
+// ---- IT 2.14 sample compression ---------------------------------------------------
+// Each block of up to 16384 frames is a 16-bit byte count and a bit stream, least
+// significant bit first, of the frames' differences (modulo 2^16, the first from 0).
+// Every difference is written in the current width of bits; the width starts at 17
+// and changes by a code written in the current width:
+// - widths 1 to 6: the value 1 << (w - 1), then 4 bits n;
+// - widths 7 to 16: one of the 16 values from (1 << (w - 1)) - 8 up, n being which;
+// - width 17: bit 16 set, the new width less 1 below it (a difference has bit 16 clear).
+// From n the new width is n + 1, or n + 2 where that is not below the current one.
+// So a width can hold only the differences no code takes, and a change costs the
+// current width (4 bits more below 7). The widths are chosen for the fewest bits.
+
+static const int itBlockFrames = 16384; // 0x8000 bytes of 16-bit frames per block
+static const int itWidestWidth = 17;
+
+static bool widthHolds(int width, int delta)
+{
+    if (width == itWidestWidth) return true;
+    int half = 1 << (width - 1);
+    if (width <= 6) return delta > -half && delta < half;
+    return delta >= -half + 8 && delta <= half - 9;
+}
+
+static int changeBits(int width) { return width + (width <= 6 ? 4 : 0); }
+
+struct BitWriter {
+    std::vector<uint8_t> bytes;
+    int used = 8; // bits of the last byte already written
+    void put(uint32_t value, int width)
+    {
+        for (int i = 0; i < width; i++, used++) {
+            if (used == 8) { bytes.push_back(0); used = 0; }
+            bytes.back() |= (uint8_t)(((value >> i) & 1) << used);
+        }
+    }
+};
+
+static void putWidthChange(BitWriter &out, int from, int to)
+{
+    if (from == itWidestWidth) { out.put(1u << 16 | (uint32_t)(to - 1), from); return; }
+    int n = to < from ? to - 1 : to - 2;
+    int top = 1 << (from - 1);
+    if (from <= 6) {
+        out.put((uint32_t)top, from);
+        out.put((uint32_t)n, 4);
+    } else {
+        out.put((uint32_t)(top - 8 + n), from);
+    }
+}
+
+// One block: the cheapest width for each frame by dynamic programming over the
+// 17 widths (the cost of reaching frame i in width w, and the width it came from).
+static void compressBlock(std::vector<uint8_t> &b, const int16_t *frames, int count)
+{
+    std::vector<int> delta(count);
+    for (int i = 0, last = 0; i < count; last = frames[i], i++) delta[i] = (int16_t)(uint16_t)(frames[i] - last);
+
+    const long unreachable = 1L << 40;
+    std::vector<uint8_t> cameFrom((size_t)count * (itWidestWidth + 1));
+    std::vector<long> cost(itWidestWidth + 1, unreachable), next(itWidestWidth + 1);
+    cost[itWidestWidth] = 0;
+    for (int i = 0; i < count; i++) {
+        for (int w = 1; w <= itWidestWidth; w++) {
+            next[w] = unreachable;
+            if (!widthHolds(w, delta[i])) continue;
+            for (int from = 1; from <= itWidestWidth; from++) {
+                long c = cost[from] + (from == w ? 0 : changeBits(from)) + w;
+                if (c < next[w]) { next[w] = c; cameFrom[(size_t)i * (itWidestWidth + 1) + w] = (uint8_t)from; }
+            }
+        }
+        cost.swap(next);
+    }
+    std::vector<int> width(count);
+    int w = (int)(std::min_element(cost.begin() + 1, cost.end()) - cost.begin());
+    for (int i = count - 1; i >= 0; i--) {
+        width[i] = w;
+        w = cameFrom[(size_t)i * (itWidestWidth + 1) + w];
+    }
+
+    BitWriter out;
+    for (int i = 0, current = itWidestWidth; i < count; i++) {
+        if (width[i] != current) putWidthChange(out, current, width[i]);
+        current = width[i];
+        out.put((uint32_t)delta[i] & ((1u << std::min(current, 16)) - 1), current);
+    }
+    put16(b, (int)out.bytes.size());
+    b.insert(b.end(), out.bytes.begin(), out.bytes.end());
+}
+
+static void putCompressed(std::vector<uint8_t> &b, const std::vector<int16_t> &frames)
+{
+    for (size_t at = 0; at < frames.size(); at += itBlockFrames)
+        compressBlock(b, frames.data() + at, (int)std::min(frames.size() - at, (size_t)itBlockFrames));
+}
+
+// ---- the file ----------------------------------------------------------------------
+
+std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sample> &samples, bool compressed)
 {
     // The order list: every real order, then one 255 ("end of song") entry.
     std::vector<uint8_t> b;
@@ -92,7 +189,7 @@ std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sam
         putText(b, dosName + ".RAW", 12);
         put8(b, 0);
         put8(b, 64);                                          // sample global volume
-        put8(b, 0x01 | 0x02 | (s.loopEnd > 0 ? 0x10 : 0));    // data present, 16-bit, looped?
+        put8(b, 0x01 | 0x02 | (compressed ? 0x08 : 0) | (s.loopEnd > 0 ? 0x10 : 0)); // data, 16-bit, compressed? looped?
         put8(b, s.volume);
         putText(b, s.name, 26);
         put8(b, 0x01);                                        // signed PCM
@@ -118,10 +215,11 @@ std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sam
         b.insert(b.end(), packed.begin(), packed.end());
     }
 
-    // 5. Sample data, 16-bit little-endian.
+    // 5. Sample data, compressed or 16-bit little-endian.
     for (int i = 0; i < smpNum; i++) {
         patch32(b, dataPointer[i], (uint32_t)b.size());
-        for (int16_t v : samples[i].frames) put16(b, (uint16_t)v);
+        if (compressed) putCompressed(b, samples[i].frames);
+        else for (int16_t v : samples[i].frames) put16(b, (uint16_t)v);
     }
     return b;
 }

@@ -101,4 +101,6 @@ bool readSong(const std::string &dir, Song &song, std::string &error);
 
 // ---- Impulse Tracker writer (itwrite.cpp) ------------------------------------
 
-std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sample> &samples);
+// compressed: the samples in IT 2.14 compressed form (the build's module); otherwise
+// raw, which the tests compare it with.
+std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sample> &samples, bool compressed);

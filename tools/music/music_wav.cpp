@@ -1,5 +1,6 @@
 // music-wav: renders a module to a 16-bit stereo WAV file at 44100 Hz through the
-// player layer (player.h), the same libopenmpt playback the demo hears.
+// player layer (player.h), the same libopenmpt playback the demo hears, without its
+// dither, so the same module always gives the same bytes.
 // The module loops forever, so rendering stops when the end order is reached (the
 // demo's exit, order 38, by default), when the song wraps, or after --seconds.
 // Usage: music-wav [--in zap_wave.it] [--out zap_wave.wav] [--end-order N] [--seconds S]
@@ -32,7 +33,7 @@ int main(int argc, char **argv)
         }
     }
 
-    if (!playerLoadModule(0, in.c_str(), 0, 0, playerRamping | playerLooping)) {
+    if (!playerLoadModule(0, in.c_str(), 0, 0, playerRamping | playerLooping | playerExact)) {
         std::fprintf(stderr, "music-wav: cannot load %s: %s\n", in.c_str(), playerError());
         return 1;
     }
