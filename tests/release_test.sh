@@ -45,7 +45,8 @@ done
 # --- each archive's listing ----------------------------------------------------------
 listed() { tar -tzf "$dist/$1" | grep -qx "$2" || fail "$1 lacks $2"; }
 for f in CMakeLists.txt README.md debian/control scripts/release shell/sequencer.cpp; do listed "$name.tar.gz" "$name/$f"; done
-for f in index.html cubic-harmony.js cubic-harmony.wasm fontpre.tga zap_wave.it player.js chiptune3.js copyright; do
+for f in index.html cubic-harmony.js cubic-harmony.wasm fontpre.tga zap_wave.it player.js music.worklet.js music-engine.js \
+         libopenmpt.wasm copyright; do
     listed "$name-web.tar.gz" "$name-web/$f"
 done
 for f in cubic-harmony fontpre.tga zap_wave.it README.txt LICENSES.txt start.sh; do
