@@ -24,10 +24,11 @@ DemoOptions parseDemoOptions(int argc, char **argv);
 void onDisplay();        // the display callback: one pass of the sequencer on the music's position
 extern volatile int quitRequested;           // set by SIGINT/SIGTERM or Ctrl-C, acted on by the next callback
 
-// The system's part (system_*.cpp). attachConsole runs first of all: on Windows
-// it gives the lines a console to go to. catchSignals has SIGINT and SIGTERM
-// (on Windows the console's Ctrl-C, Ctrl-Break and closing) set quitRequested.
-void attachConsole();
+// The system's part (system_*.cpp). startSystem runs first of all: on Windows
+// it gives the lines a console to go to and keeps X's DISPLAY from freeglut.
+// catchSignals has SIGINT and SIGTERM (on Windows the console's Ctrl-C,
+// Ctrl-Break and closing) set quitRequested.
+void startSystem();
 void catchSignals();
 
 // The swap (swap.cpp). beforeSwap, where the tools read the finished frame

@@ -119,7 +119,7 @@ int main(int argc, char **argv)
 {
     // --- initialisation -------------------------------------------------------
     // Our own options first: --help, --version and mistakes need no display.
-    attachConsole();
+    startSystem();
     DemoOptions options = parseDemoOptions(argc, argv);
     bool geometryGiven = false;   // glutInit takes -geometry away; a window follows it
     for (int i = 1; i < argc; i++)

@@ -1,10 +1,10 @@
 // The desktop on Linux and the other POSIX systems: SIGINT and SIGTERM end the
-// demo through the single way out, and the lines go to the terminal the
-// program was started from, which it already has.
+// demo through the single way out. Nothing else needs doing at start-up: the
+// lines go to the terminal the program was started from, which it already has.
 #include "desktop.h"
 #include <csignal>
 
-void attachConsole() {}
+void startSystem() {}
 
 // Only sets a flag: the next display or idle callback does the exiting, outside
 // the signal handler.

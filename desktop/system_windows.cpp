@@ -10,8 +10,13 @@
 // A stream that already leads somewhere (a file, a pipe, the console Wine
 // hands every program) is kept; one with nowhere to go is pointed at the
 // console of the process that started the demo, where there is one.
-void attachConsole()
+// freeglut on Windows takes DISPLAY, the X variable that X servers for Windows
+// (and Wine) set, for the name of a Windows display device, which it is not:
+// the screen size and the game mode would then be asked of a device that does
+// not exist. It is dropped; GLUT's -display still names one.
+void startSystem()
 {
+    _putenv("DISPLAY=");
     bool outMissing = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN;
     bool errMissing = GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_UNKNOWN;
     if (!outMissing && !errMissing) return;
