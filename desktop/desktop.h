@@ -1,7 +1,9 @@
-// The desktop platform: GLUT's window, game mode and callbacks, GLX's swap
-// interval, the command line, and the music through player/ (SDL2 and
-// libopenmpt). It defines the calls the shell's shared part asks of a platform
-// (shell.h) and is the only place that knows GLUT or GLX.
+// The desktop platform: GLUT's window, game mode and callbacks, the command
+// line, and the music through player/ (SDL2 and libopenmpt), on Linux and on
+// Windows. It defines the calls the shell's shared part asks of a platform
+// (shell.h) and is the only place that knows GLUT. What differs per system is
+// one file each, chosen by the build: the swap interval (swap_glx.cpp,
+// swap_wgl.cpp) and the signals and console (system_posix.cpp, system_windows.cpp).
 #pragma once
 
 // The command line the demo takes, read before glutInit, which gets the whole
@@ -20,12 +22,19 @@ struct DemoOptions {
 DemoOptions parseDemoOptions(int argc, char **argv);
 
 void onDisplay();        // the display callback: one pass of the sequencer on the music's position
-extern volatile int quitRequested;           // set by SIGINT/SIGTERM, acted on by the next callback
+extern volatile int quitRequested;           // set by SIGINT/SIGTERM or Ctrl-C, acted on by the next callback
+
+// The system's part (system_*.cpp). startSystem runs first of all: on Windows
+// it gives the lines a console to go to and keeps X's DISPLAY from freeglut.
+// catchSignals has SIGINT and SIGTERM (on Windows the console's Ctrl-C,
+// Ctrl-Break and closing) set quitRequested.
+void startSystem();
+void catchSignals();
 
 // The swap (swap.cpp). beforeSwap, where the tools read the finished frame
 // back, runs after the present step and right before the buffer swap; null in
 // the demo.
 extern void (*beforeSwap)();
-// Swap interval 1 through GLX once a context exists; returns the extension that
+// Swap interval 1 through GLX or WGL once a context exists; returns the extension that
 // took it, or null where the driver offers none (frames then come unpaced).
 const char *requestSwapInterval();

@@ -8,7 +8,6 @@
 #include "kit.h"
 #include <GL/freeglut.h>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,25 +45,6 @@ static void onIdle()
 static void onKeyboard(unsigned char, int, int)
 {
     stopMusicAndExit();
-}
-
-// Only sets a flag: the next display or idle callback does the exiting, outside
-// the signal handler.
-static void onSignal(int)
-{
-    quitRequested = 1;
-}
-
-// Installed before the screen mode changes, so an early signal still leaves
-// through stopMusicAndExit. The handler is good for one signal: should start-up
-// be stuck where no callback runs, a second one ends the process as usual.
-static void catchSignals()
-{
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 }
 
 static void registerCallbacks()
@@ -139,6 +119,7 @@ int main(int argc, char **argv)
 {
     // --- initialisation -------------------------------------------------------
     // Our own options first: --help, --version and mistakes need no display.
+    startSystem();
     DemoOptions options = parseDemoOptions(argc, argv);
     bool geometryGiven = false;   // glutInit takes -geometry away; a window follows it
     for (int i = 1; i < argc; i++)
@@ -146,7 +127,7 @@ int main(int argc, char **argv)
     glutInit(&argc, argv);
     setPictureMode(options.retro, options.sharp);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    catchSignals();
+    catchSignals();   // before the screen mode changes, so an early signal still leaves through stopMusicAndExit
     openScreen(options, geometryGiven);
     swapPaced = requestSwapInterval() != nullptr; // after the context exists; harmless where GLX offers none
     glutSetCursor(GLUT_CURSOR_NONE);

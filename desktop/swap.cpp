@@ -1,13 +1,9 @@
 // The desktop's swap: the finished frame, past the present step, goes to the
-// screen through GLUT. The swap interval asks GLX to hold each swap until the
-// display's next refresh, so on a real screen the demo draws at the refresh
-// rate and the CPU rests in between. Animation is unaffected: every value
-// follows sceneTime.
+// screen through GLUT. The swap interval (swap_glx.cpp or swap_wgl.cpp, as the
+// system has it) holds each swap until the display's next refresh.
 #include "desktop.h"
 #include "shell.h"
-#include "kit.h"
 #include <GL/freeglut.h>
-#include <GL/glx.h>
 
 void (*beforeSwap)() = nullptr; // the tools' read-back hook: sees exactly what is swapped
 
@@ -15,41 +11,4 @@ void swapPicture()
 {
     if (beforeSwap) beforeSwap();
     glutSwapBuffers();
-}
-
-typedef void (*SwapIntervalExt)(Display *display, GLXDrawable drawable, int interval);
-typedef int  (*SwapIntervalMesa)(unsigned int interval);
-typedef int  (*SwapIntervalSgi)(int interval);
-
-static void (*procAddress(const char *name))()
-{
-    return glXGetProcAddressARB((const GLubyte *)name);
-}
-
-// Needs the current context, so it runs once the window (or the game mode
-// screen) exists. Where the driver offers none of the three, nothing changes
-// and frames come as fast as the platform draws them.
-const char *requestSwapInterval()
-{
-    Display *display = glXGetCurrentDisplay();
-    GLXDrawable drawable = glXGetCurrentDrawable();
-    if (!display || !drawable) return nullptr;
-    const char *extensions = glXQueryExtensionsString(display, DefaultScreen(display));
-
-    if (hasExtension(extensions, "GLX_EXT_swap_control")) {
-        SwapIntervalExt setInterval = (SwapIntervalExt)procAddress("glXSwapIntervalEXT");
-        if (setInterval) {
-            setInterval(display, drawable, 1);
-            return "GLX_EXT_swap_control";
-        }
-    }
-    if (hasExtension(extensions, "GLX_MESA_swap_control")) {
-        SwapIntervalMesa setInterval = (SwapIntervalMesa)procAddress("glXSwapIntervalMESA");
-        if (setInterval && setInterval(1) == 0) return "GLX_MESA_swap_control";
-    }
-    if (hasExtension(extensions, "GLX_SGI_swap_control")) {
-        SwapIntervalSgi setInterval = (SwapIntervalSgi)procAddress("glXSwapIntervalSGI");
-        if (setInterval && setInterval(1) == 0) return "GLX_SGI_swap_control";
-    }
-    return nullptr;
 }

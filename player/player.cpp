@@ -5,17 +5,14 @@
 // and the main thread hands the sequencer only positions whose moment has come:
 // the position being heard, never the one being mixed.
 #include "player.h"
+#include "files.h"
 #include <SDL.h>
 #include <libopenmpt/libopenmpt.h>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <vector>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 static const int bufferFrames = 512;   // 11.6 ms at 44100 Hz: picture and sound stay close
 static const int stepFrames   = 64;    // the callback mixes in steps this long (1.5 ms) to see where rows begin
@@ -199,46 +196,6 @@ static const char *itProblem(const uint8_t *data, size_t size)
     return nullptr;
 }
 
-// Reads the whole file, which must be a plain file: a pipe or a device could
-// block or never end.
-static bool readModuleFile(const char *name, int offset, std::vector<uint8_t> &data)
-{
-    int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        setError("cannot open: %s", strerror(errno));
-        return false;
-    }
-    struct stat info = {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        setError("%s", S_ISDIR(info.st_mode) ? "is a directory" : "is not a regular file");
-        close(fd);
-        return false;
-    }
-    if ((size_t)info.st_size > largestModule + (size_t)offset) {
-        setError("%s", "the file is too large for a module");
-        close(fd);
-        return false;
-    }
-    FILE *f = fdopen(fd, "rb");
-    if (!f) {
-        setError("cannot read: %s", strerror(errno));
-        close(fd);
-        return false;
-    }
-    uint8_t chunk[65536];
-    size_t got;
-    fseek(f, offset, SEEK_SET);
-    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0)
-        data.insert(data.end(), chunk, chunk + got);
-    bool readFailed = ferror(f);
-    fclose(f);
-    if (readFailed) {
-        setError("cannot read: %s", strerror(errno));
-        return false;
-    }
-    return true;
-}
-
 // From memory, name points at the module's bytes and length is their count.
 int playerLoadModule(int fromMemory, const char *name, int offset, int length, int flags)
 {
@@ -250,7 +207,15 @@ int playerLoadModule(int fromMemory, const char *name, int offset, int length, i
         }
         data.assign((const uint8_t *)name + offset, (const uint8_t *)name + offset + length);
     } else {
-        if (!readModuleFile(name, offset, data)) return 0;
+        // One byte past the largest module tells a file that is too large.
+        if (const char *problem = readPlainFile(name, offset, largestModule + 1, data)) {
+            setError("%s", problem);
+            return 0;
+        }
+        if (data.size() > largestModule) {
+            setError("%s", "the file is too large for a module");
+            return 0;
+        }
         if (length > 0 && (size_t)length < data.size())
             data.resize((size_t)length);
     }

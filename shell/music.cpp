@@ -11,7 +11,7 @@
 static const int musicRate = 44100;    // frames per second asked of the output, and of the silent render
 static bool silentMusic;               // no output: the position comes from musicPosition's render
 static int  silentStartMs;             // the clock when the silent module began
-static long silentFrames;              // frames rendered since then
+static int64_t silentFrames;           // frames rendered since then
 
 // Row N starts where row N - 1 ends. The fountain and the fire set themselves
 // up on their first frame, so starting at their row starts them fresh.
@@ -54,7 +54,7 @@ uint32_t musicPosition(int clockMs)
 {
     if (!silentMusic) return playerGetPosition();
     static int16_t discarded[2 * 1024];
-    long due = (long)(clockMs - silentStartMs) * musicRate / 1000;
+    int64_t due = (int64_t)(clockMs - silentStartMs) * musicRate / 1000;
     while (silentFrames < due) {
         int frames = due - silentFrames < 1024 ? (int)(due - silentFrames) : 1024;
         if (playerRender(discarded, frames) <= 0) break;

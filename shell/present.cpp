@@ -8,6 +8,7 @@
 #include "shell.h"
 #include "kit.h"
 #include <GL/gl.h>
+#include <GL/glext.h>   // GL 1.2's edge clamp, which a GL 1.1 gl.h (Windows') does not name
 
 static GLuint pictureTexture;                      // the picture copied from the corner
 static int    textureWidth, textureHeight;         // powers of two, as GL 1.1 wants: 1024 x 512 for 640 x 480

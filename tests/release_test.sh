@@ -20,7 +20,7 @@ dist=$work/dist name=cubic-harmony-$version
 
 # --- the files, their names and their sums -------------------------------------------
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
-expected="SHA256SUMS $name-cover.png $name-short.mp4 $name-linux-x86_64.tar.gz $name-web.tar.gz $name.html $name.tar.gz $name.zip cubic-harmony_${version}_amd64.deb"
+expected="SHA256SUMS $name-cover.png $name-short.mp4 $name-linux-x86_64.tar.gz $name-web.tar.gz $name-windows-x86_64.zip $name.html $name.tar.gz $name.zip cubic-harmony_${version}_amd64.deb"
 found=$(cd "$dist" && ls | sort | tr '\n' ' ' | sed 's/ $//')
 [ "$found" = "$(echo "$expected" | tr ' ' '\n' | sort | tr '\n' ' ' | sed 's/ $//')" ] ||
     fail "dist holds: $found; expected: $expected"
@@ -52,6 +52,10 @@ done
 for f in cubic-harmony fontpre.tga zap_wave.it README.txt LICENSES.txt start.sh; do
     listed "$name-linux-x86_64.tar.gz" "$name-linux-x86_64/$f"
 done
+windowsZip=$(unzip -Z1 "$dist/$name-windows-x86_64.zip")
+for f in cubic-harmony.exe fontpre.tga zap_wave.it README.txt; do
+    echo "$windowsZip" | grep -qx "$name-windows-x86_64/$f" || fail "$name-windows-x86_64.zip lacks $f"
+done
 for archive in "$name.tar.gz:$name/" "$name-web.tar.gz:$name-web/" "$name-linux-x86_64.tar.gz:$name-linux-x86_64/"; do
     stray=$(tar -tzf "$dist/${archive%%:*}" | grep -v "^${archive#*:}" || true)
     [ -z "$stray" ] || fail "${archive%%:*} holds files outside ${archive#*:}: $stray"
@@ -59,7 +63,7 @@ done
 tar -tzf "$dist/$name.tar.gz" | grep -E '/(build|dist|obj-[^/]*)/' && fail "the source tarball holds build output"
 grep -q '<html' "$dist/$name.html" || fail "$name.html is not the page"
 zipped=$(unzip -Z1 "$dist/$name.zip" | tr '\n' ' ')
-[ "$zipped" = "$name/cubic-harmony-$version-linux-x86_64.tar.gz $name/cubic-harmony.html $name/cubic-harmony.nfo " ] || fail "$name.zip holds: $zipped"
+[ "$zipped" = "$name/cubic-harmony-$version-linux-x86_64.tar.gz $name/cubic-harmony-$version-windows-x86_64.zip $name/cubic-harmony.html $name/cubic-harmony.nfo " ] || fail "$name.zip holds: $zipped"
 unzip -p "$dist/$name.zip" "$name/cubic-harmony.html" | cmp -s - "$dist/$name.html" || fail "the zip's page is not $name.html"
 unzip -p "$dist/$name.zip" "$name/cubic-harmony.nfo" | grep -q "a real-time demo, $version\$" || fail "the nfo does not name $version"
 unzip -p "$dist/$name.zip" "$name/cubic-harmony.nfo" | grep -q '@' && fail "the nfo holds a placeholder not filled in"

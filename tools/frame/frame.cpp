@@ -2,14 +2,16 @@
 // every time. The scene is played from sceneTime 0 in steps of 1000/fps ms up to
 // the moment asked for, so simulations reach the same state on any machine, and
 // the last frame is read where the demo would swap it. Any output size: sharp
-// by default, or 640 x 480 enlarged by a whole factor. Drawn off screen through
-// EGL (tools/offscreen.cpp): no X server is needed. --list-scenes prints the
-// scenes' names, which the release's video takes for its chapters.
+// by default, or 640 x 480 enlarged by a whole factor. Drawn off screen
+// (tools/offscreen.cpp): through EGL on Linux, with no X server; through WGL on
+// Windows. --list-scenes prints the scenes' names, which the release's video
+// takes for its chapters.
 #include "kit.h"
 #include "shell.h"
 #include "png_image.h"
 #include "offscreen.h"
 #include <GL/gl.h>
+#include <GL/glext.h>   // GL 3.0's rasterizer discard, which a GL 1.1 gl.h (Windows') does not name
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
