@@ -36,6 +36,14 @@ void failAndExit(const char *problem)
 
 // --- the context --------------------------------------------------------------------
 
+void checkRenderSize(int largest)
+{
+    if (renderWidth <= largest && renderHeight <= largest) return;
+    fprintf(stderr, "%s: the renderer draws at most %dx%d, not %dx%d\n", offscreenTool, largest, largest,
+            renderWidth, renderHeight);
+    exit(offscreenExitCode);
+}
+
 void openOffscreen(const char *tool, int exitCode)
 {
     offscreenTool = tool;

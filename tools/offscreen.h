@@ -21,3 +21,4 @@ const char *offscreenPlatform(); // how the context was made: "surfaceless", "de
 extern const char *offscreenTool;
 extern int offscreenExitCode;
 const char *openContext();
+void checkRenderSize(int largest); // the output fits a renderbuffer of largest pixels a side, or the tool ends

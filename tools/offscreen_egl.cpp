@@ -112,11 +112,7 @@ static void makeFramebuffer()
 {
     GLint largest = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
-    if (renderWidth > largest || renderHeight > largest) {
-        fprintf(stderr, "%s: the renderer draws at most %dx%d, not %dx%d\n", offscreenTool, largest, largest,
-                renderWidth, renderHeight);
-        exit(offscreenExitCode);
-    }
+    checkRenderSize(largest);
     GLuint framebuffer, buffers[2];
     glGenFramebuffers(1, &framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);

@@ -68,11 +68,7 @@ static void makeFramebuffer()
     auto checkFramebufferStatus = glFunction<PFNGLCHECKFRAMEBUFFERSTATUSPROC>("glCheckFramebufferStatus");
     GLint largest = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
-    if (renderWidth > largest || renderHeight > largest) {
-        fprintf(stderr, "%s: the renderer draws at most %dx%d, not %dx%d\n", offscreenTool, largest, largest,
-                renderWidth, renderHeight);
-        exit(offscreenExitCode);
-    }
+    checkRenderSize(largest);
     GLuint framebuffer, buffers[2];
     genFramebuffers(1, &framebuffer);
     bindFramebuffer(GL_FRAMEBUFFER, framebuffer);
