@@ -148,13 +148,17 @@ bool Demo::pressKey() { return std::system(onDisplay("xdotool key q").c_str()) =
 
 RgbImage Demo::screenshot(int width, int height)
 {
+    RgbImage image;
+    EXPECT_TRUE(readScreen(image, width, height));
+    return image;
+}
+
+bool Demo::readScreen(RgbImage &image, int width, int height)
+{
     std::string path = dir + "/shot.png";
     std::string command = onDisplay("xwd -root -silent") + " | convert xwd:- -crop " + std::to_string(width) + "x" +
                           std::to_string(height) + "+0+0 +repage png:" + path;
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    RgbImage image;
-    EXPECT_TRUE(readPng(path.c_str(), image));
-    return image;
+    return std::system(command.c_str()) == 0 && readPng(path.c_str(), image);
 }
 
 bool Demo::closeWindow()

@@ -200,7 +200,9 @@ TEST(FlashesCommand, ExitsOneWithALinePerFailingSecondZeroWhereNoneFailsTwoOnBad
 // counter was written: the most flashes in one second in any box, general and
 // red, per scene (docs/flashes.md has the table and what it means). A change
 // that makes a scene flash more, or less, shows here. The whole demo is drawn:
-// about a minute, so the test is a long run.
+// about a minute, so the test is a long run. The same pass digests every frame
+// and holds it against the digests blessed, so that a change that moves an
+// event between the golden frames' moments is named with its scene and second.
 // Row by row, as the scene table runs; the tool names each row by the table's own name.
 struct SceneFlashes { double general, red; };
 const SceneFlashes demoFlashes[lastScene + 1] = {
@@ -215,10 +217,37 @@ const SceneFlashes demoFlashes[lastScene + 1] = {
     {0.5, 0.5}, // ascent
 };
 
+// One frame's line of a digest file: the seconds into its scene, a level a cell, the scene.
+struct FrameDigest { std::string scene, seconds, cells; };
+std::vector<FrameDigest> digestsIn(const std::string &text)
+{
+    std::vector<FrameDigest> frames;
+    for (const std::string &line : linesOf(text)) {
+        std::istringstream words(line);
+        FrameDigest f;
+        words >> f.seconds >> f.cells >> std::ws;
+        std::getline(words, f.scene);
+        frames.push_back(f);
+    }
+    return frames;
+}
+
+// Two digests of a frame agree where no cell differs by more than a level: a
+// renderer may round a mean across a level's edge, but an event that comes early
+// or late changes some cell by more.
+bool digestsAgree(const FrameDigest &a, const FrameDigest &b)
+{
+    if (a.scene != b.scene || a.cells.size() != b.cells.size()) return false;
+    for (size_t i = 0; i < a.cells.size(); i++)
+        if (std::abs(std::stoi(a.cells.substr(i, 1), nullptr, 16) - std::stoi(b.cells.substr(i, 1), nullptr, 16)) > 1)
+            return false;
+    return true;
+}
+
 TEST(LongRun, TheDemoFlashesAsMeasuredSceneByScene)
 {
     const Scratch dir;
-    Counted demo = flashes("--data .", dir);
+    Counted demo = flashes("--data . --digest " + dir + "/digest.txt", dir);
     EXPECT_EQ(demo.code, 1) << demo.err; // the fire's red flicker is over three a second
     int rows = 0;
     bool table = false;
@@ -234,6 +263,23 @@ TEST(LongRun, TheDemoFlashesAsMeasuredSceneByScene)
         rows++;
     }
     EXPECT_EQ(rows, lastScene + 1) << demo.out;
+
+    // Every frame against its digest as blessed (scripts/bless-frames --digest):
+    // per scene, the first moment that differs and how many frames do.
+    std::vector<FrameDigest> kept = digestsIn(readFile(SOURCE_DIR "/tests/golden/demo-digest.txt"));
+    std::vector<FrameDigest> drawn = digestsIn(readFile(dir + "/digest.txt"));
+    ASSERT_FALSE(kept.empty()) << "tests/golden/demo-digest.txt is missing: scripts/bless-frames --digest";
+    EXPECT_EQ(drawn.size(), kept.size()) << "frames drawn and frames blessed";
+    std::map<std::string, std::pair<std::string, int>> differing; // per scene: the first moment, the frames
+    for (size_t k = 0; k < std::min(drawn.size(), kept.size()); k++)
+        if (!digestsAgree(drawn[k], kept[k])) {
+            auto &d = differing[kept[k].scene];
+            if (d.second++ == 0)
+                d.first = kept[k].seconds + " s: " + drawn[k].scene + " " + drawn[k].cells + ", blessed " + kept[k].cells;
+        }
+    for (const auto &[scene, d] : differing)
+        ADD_FAILURE() << scene << " differs from its blessed frames from " << d.first << " (" << d.second
+                      << " frames differ)";
 }
 
 } // namespace

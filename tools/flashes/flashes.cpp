@@ -6,6 +6,8 @@
 // 2 on bad input. How the count reads the criterion: count.cpp and --help.
 #include "flashes.h"
 #include "shell.h"
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +15,8 @@
 #include <unistd.h>
 
 static const char usageText[] =
-    "usage: cubic-harmony-flashes [--size WxH] [--fps N] [--data DIR]   the demo, drawn off screen\n"
-    "       cubic-harmony-flashes VIDEO                                 any video, through ffmpeg\n";
+    "usage: cubic-harmony-flashes [--size WxH] [--fps N] [--data DIR] [--digest FILE]   the demo, drawn off screen\n"
+    "       cubic-harmony-flashes [--digest FILE] VIDEO                                 any video, through ffmpeg\n";
 
 static const char helpText[] =
     "Counts flashes by WCAG 2.x success criterion 2.3.1 (three flashes or below threshold):\n"
@@ -22,9 +24,13 @@ static const char helpText[] =
     "frames per second), or any video's as ffmpeg decodes them. Prints, per second and, for\n"
     "the demo, per scene, the most general and red flashes in any one second in any box.\n"
     "\n"
-    "  --size WxH   the demo's picture (640x480)\n"
-    "  --fps N      the demo's frames per second, 1 to 240 (60)\n"
-    "  --data DIR   where fontpre.tga and zap_wave.it lie (the working directory)\n"
+    "  --size WxH     the demo's picture (640x480)\n"
+    "  --fps N        the demo's frames per second, 1 to 240 (60)\n"
+    "  --data DIR     where fontpre.tga and zap_wave.it lie (the working directory)\n"
+    "  --digest FILE  also writes a line per frame: the seconds into its scene, the picture\n"
+    "                 cut into 8x6 cells, each cell's mean luma (0.2126 R + 0.7152 G\n"
+    "                 + 0.0722 B of the 8-bit values) as one hexadecimal digit, top row first,\n"
+    "                 and the scene's name\n"
     "\n"
     "  relative luminance  L = 0.2126 R + 0.7152 G + 0.0722 B of the linear sRGB components\n"
     "  general flash       a pair of opposing changes of L of 0.1 or more, the darker state below 0.8\n"
@@ -59,12 +65,36 @@ static void usage(const char *why)
 
 static const char *const kindNames[2] = {"general", "red"};
 
-static FlashCount              flashCount;
-static std::vector<FlashFrame> frameFigures; // every frame's, in order
+static FlashCount               flashCount;
+static std::vector<FlashFrame>  frameFigures; // every frame's, in order
+static bool                     digesting;    // whether --digest was given
+static std::vector<std::string> frameDigests; // every frame's, in order, where it was
+
+// A frame's digest: the mean luma of each of digestColumns x digestRows cells,
+// quantised to 16 levels. Coarse enough that renderers agree on it but for a
+// level at a cell's edge, fine enough that a box appearing or moving shows.
+const int digestColumns = 8, digestRows = 6;
+static std::string digestOf(const uint8_t *rgb, int width, int height)
+{
+    std::string digest;
+    for (int row = 0; row < digestRows; row++)
+        for (int column = 0; column < digestColumns; column++) {
+            int x0 = column * width / digestColumns, x1 = (column + 1) * width / digestColumns;
+            int y0 = row * height / digestRows, y1 = (row + 1) * height / digestRows;
+            double sum = 0;
+            for (int y = y0; y < y1; y++)
+                for (const uint8_t *p = &rgb[((size_t)y * width + x0) * 3], *end = p + (x1 - x0) * 3; p < end; p += 3)
+                    sum += 0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2];
+            int level = std::min(15, (int)(sum / ((double)(x1 - x0) * (y1 - y0)) / 16));
+            digest += "0123456789abcdef"[level];
+        }
+    return digest;
+}
 
 static void takeFrame(const uint8_t *rgb)
 {
     frameFigures.push_back(countFlashes(&flashCount, rgb));
+    if (digesting) frameDigests.push_back(digestOf(rgb, flashCount.width, flashCount.height));
     if (frameFigures.size() % 600 == 0 && isatty(2))
         fprintf(stderr, "\r%ld frames counted ", (long)frameFigures.size());
 }
@@ -92,12 +122,34 @@ static FlashFrame mostIn(long from, long to, long worst[2])
     return most;
 }
 
+// The digests, a line a frame: the seconds into its scene, the digest, the scene's
+// name (a video's: "video") last, as a name may have spaces.
+static void writeDigests(const std::string &path, const FrameSource &source)
+{
+    FILE *out = fopen(path.c_str(), "w");
+    if (!out) {
+        fprintf(stderr, "cubic-harmony-flashes: cannot write %s: %s\n", path.c_str(), strerror(errno));
+        exit(2);
+    }
+    for (long k = 0; k < (long)frameDigests.size(); k++) {
+        const char *scene = sceneAt(source, k);
+        long start = 0;
+        for (int s = 0; scene && s + 1 < (int)source.sceneStarts.size(); s++)
+            if (k >= source.sceneStarts[s]) start = source.sceneStarts[s];
+        fprintf(out, "%.3f %s %s\n", (k - start) / source.fps, frameDigests[k].c_str(), scene ? scene : "video");
+    }
+    if (fclose(out) != 0) {
+        fprintf(stderr, "cubic-harmony-flashes: cannot write %s: %s\n", path.c_str(), strerror(errno));
+        exit(2);
+    }
+}
+
 int main(int argc, char **argv)
 {
     // --- the command line: the demo, or one video --------------------------------
     int width = 640, height = 480, fps = 60;
     bool demoOptions = false;
-    std::string data = ".", video;
+    std::string data = ".", video, digestPath;
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--help")) {
             printf("%s\n%s", usageText, helpText);
@@ -106,7 +158,7 @@ int main(int argc, char **argv)
         if (!strncmp(argv[i], "--", 2)) {
             if (i + 1 >= argc) usage("every option but --help takes a value");
             const char *name = argv[i], *value = argv[++i];
-            demoOptions |= strcmp(name, "--data") != 0; // the installed launcher always gives --data
+            demoOptions |= strcmp(name, "--data") != 0 && strcmp(name, "--digest") != 0; // the launcher gives --data
             char *end;
             if (!strcmp(name, "--size")) {
                 if (!parseSize(value, &width, &height)) usage("--size wants WxH, each side 16 to 8192");
@@ -117,6 +169,7 @@ int main(int argc, char **argv)
                     usage("--fps must be a whole number from 1 to 240");
             }
             else if (!strcmp(name, "--data")) data = value;
+            else if (!strcmp(name, "--digest")) digestPath = value;
             else usage(("unknown option " + std::string(name)).c_str());
         }
         else if (video.empty()) video = argv[i];
@@ -127,10 +180,12 @@ int main(int argc, char **argv)
     // --- every frame through the count ------------------------------------------
     FrameSource source = video.empty() ? prepareDemo(width, height, fps, data) : openVideo(video);
     startFlashCount(&flashCount, source.width, source.height, source.fps);
+    digesting = !digestPath.empty();
     if (video.empty()) drawDemoFrames(takeFrame);
     else readVideo(video, source, takeFrame);
     if (isatty(2)) fprintf(stderr, "\r%*s\r", 30, "");
     long frames = (long)frameFigures.size();
+    if (digesting) writeDigests(digestPath, source);
 
     // --- per second, per scene, and the seconds that fail -------------------------
     printf("%s: %ld frames of %dx%d at %g frames per second; the most flashes in one second in any box of %dx%d\n",
