@@ -87,6 +87,7 @@ play|key)
     else
         cp "$windows/zap_wave.it" "$run/data/"
     fi
+    heardSamples() { od -An -v -td2 -w2 "$run/heard.raw" | awk '$1 != 0 {n++} END {print n + 0}'; }
     parec --device=out.monitor --raw --format=s16le --channels=2 --rate=44100 > "$run/heard.raw" &
     recorder=$!
     start=$(date +%s%N)
@@ -94,15 +95,16 @@ play|key)
     demo=$!
     streams=0
     if [ "$step" = key ]; then
-        # The window is up and the music is heard; then one key.
-        for _ in $(seq 200); do
+        # The window is up and the music is heard at the sink (the recorder
+        # writes what it hears in bursts, so the key waits for it); then one key.
+        for _ in $(seq 300); do
             streams=$(pactl list short sink-inputs | wc -l)
-            [ "$streams" -gt 0 ] && xdotool search --name "^Cubic Harmony$" > /dev/null 2>&1 && break
+            [ "$streams" -gt 0 ] && [ "$(heardSamples)" -gt 0 ] &&
+                xdotool search --name "^Cubic Harmony$" > /dev/null 2>&1 && break
             sleep 0.1
         done
         window=$(xdotool search --name "^Cubic Harmony$" | head -n 1)
         [ -n "$window" ] || fail "no window named Cubic Harmony"
-        sleep 1
         xdotool windowfocus --sync "$window" key q
         pressed=$(date +%s%N)
     else
@@ -120,7 +122,7 @@ play|key)
     set -e
     end=$(date +%s%N)
     kill "$recorder"; wait "$recorder" 2> /dev/null || true
-    heard=$(od -An -v -td2 -w2 "$run/heard.raw" | awk '$1 != 0 {n++} END {print n + 0}')
+    heard=$(heardSamples)
     echo "exit $code after $(( (end - start) / 1000000 )) ms; sound streams seen: $streams;" \
          "non-zero samples at the null sink: $heard; stderr: $(tr -d '\r' < "$run/err")"
     [ "$code" -eq 0 ] || fail "exit code $code"
