@@ -162,7 +162,9 @@ export async function openPlain(name, url, env = {}) {
         async close() {
             browser.kill()
             if (browser.exitCode === null) await new Promise(done => browser.on('exit', done))
-            fs.rmSync(profile, {recursive: true, force: true})
+            // Chromium's helper processes can still be writing into the profile
+            // for a moment after the browser itself has gone: the removal retries.
+            fs.rmSync(profile, {recursive: true, force: true, maxRetries: 20, retryDelay: 100})
         },
     }
 }
