@@ -162,9 +162,16 @@ export async function openPlain(name, url, env = {}) {
         async close() {
             browser.kill()
             if (browser.exitCode === null) await new Promise(done => browser.on('exit', done))
-            // Chromium's helper processes can still be writing into the profile
-            // for a moment after the browser itself has gone: the removal retries.
-            fs.rmSync(profile, {recursive: true, force: true, maxRetries: 20, retryDelay: 100})
+            // Chromium's helper processes (those that name the profile) can outlive
+            // the browser and go on writing into its profile: they are ended too, and
+            // a profile that still cannot be removed is left in the temporary folder
+            // with a line, since it says nothing about the page.
+            await tool('pkill', '-KILL', '-f', profile)
+            try {
+                fs.rmSync(profile, {recursive: true, force: true, maxRetries: 10, retryDelay: 100})
+            } catch (error) {
+                console.log(`${name}: its profile ${profile} is left behind: ${error.message}`)
+            }
         },
     }
 }
