@@ -41,6 +41,7 @@ public:
     void signal(int number);
     bool pressKey();                             // xdotool, to the focused window
     bool closeWindow();                          // what a window manager sends for the close button
+    bool windowShown();                          // its window is on the display
     RgbImage screenshot(int width = 640, int height = 480); // the display's top-left corner
     bool readScreen(RgbImage &image, int width = 640, int height = 480); // the same, false where it cannot
     double secondsHeard() const;                 // sound written by SDL's disk driver so far
