@@ -5,7 +5,8 @@
 // by default, or 640 x 480 enlarged by a whole factor. Drawn off screen
 // (tools/offscreen.cpp): through EGL on Linux, with no X server; through WGL on
 // Windows. --list-scenes prints the scenes' names, which the release's video
-// takes for its chapters.
+// takes for its chapters; --size-limits the smallest and largest side --size
+// takes, which the tests hold the manuals' words to.
 #include "kit.h"
 #include "shell.h"
 #include "png_image.h"
@@ -30,7 +31,8 @@ static void usage(const char *why)
     fprintf(stderr, "cubic-harmony-frame: %s\n"
                     "usage: cubic-harmony-frame --scene N --time T --out FILE.png [--fps F] [--size WxH]"
                     " [--retro] [--data DIR]\n"
-                    "       cubic-harmony-frame --list-scenes   (the scenes' names, one a line, scene 0 first)\n", why);
+                    "       cubic-harmony-frame --list-scenes   (the scenes' names, one a line, scene 0 first)\n"
+                    "       cubic-harmony-frame --size-limits   (the smallest and the largest side --size takes)\n", why);
     exit(2);
 }
 
@@ -61,7 +63,11 @@ int main(int argc, char **argv)
             for (const char *name : sceneNames) puts(name);
             return 0;
         }
-        if (i + 1 >= argc) usage("every option but --retro and --list-scenes takes a value");
+        if (!strcmp(argv[i], "--size-limits")) {
+            printf("%d %d\n", smallestSide, largestSide);
+            return 0;
+        }
+        if (i + 1 >= argc) usage("every option but --retro, --list-scenes and --size-limits takes a value");
         if (!strcmp(argv[i], "--size")) {
             if (!parseSize(argv[++i], &renderWidth, &renderHeight))
                 usage((std::string("--size wants ") + sizeWanted()).c_str());
