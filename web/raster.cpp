@@ -60,8 +60,8 @@ static void fitBuffers(int width, int height)
     free(raster.color);
     free(raster.depth);
     size_t count = (size_t)width * height;
-    raster.color = (uint32_t *)malloc(count * sizeof(uint32_t));
-    raster.depth = (uint32_t *)malloc(count * sizeof(uint32_t));
+    raster.color = (uint32_t *)malloc((count + spanSlack) * sizeof(uint32_t));
+    raster.depth = (uint32_t *)malloc((count + spanSlack) * sizeof(uint32_t));
     if (!raster.color || !raster.depth) {
         free(raster.color);
         free(raster.depth);

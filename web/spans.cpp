@@ -1,7 +1,8 @@
 // The rasteriser's inner loops, four pixels at a time with WebAssembly SIMD:
 // clears, flat depth-tested spans and the blended spans whose factors read
-// only the source. Each gives exactly the pixels of the one-pixel loop it
-// ends with, which also draws the last pixels of a span.
+// only the source. A span's last one to three pixels are four lanes too, those
+// beyond it written back as they were; each pixel comes out exactly as GL's
+// per-pixel rules (and the one-pixel loop this replaced) give it.
 #include "web.h"
 #include <wasm_simd128.h>
 
@@ -16,14 +17,9 @@ void fillPixels(uint32_t *pixels, int count, uint32_t value)
     for (; x < count; x++) pixels[x] = value;
 }
 
-// The depth of pixel x, as 24 bits: in the four-wide loop the same single
-// precision steps in the same order (WebAssembly fuses no multiply-add), so
-// both loops round alike.
-static uint32_t depthAt(float zRow, float zPerX, int x)
-{
-    return (uint32_t)((zRow + zPerX * x) * depthScale + 0.5f);
-}
-
+// The depths of four pixels as 24 bits, in single precision as GL's per-pixel
+// depth was taken before (WebAssembly fuses no multiply-add, so the steps round
+// as written).
 static v128_t depthsAt(v128_t zRow, v128_t zPerX, v128_t xs)
 {
     v128_t z = wasm_f32x4_add(zRow, wasm_f32x4_mul(zPerX, xs));
@@ -36,33 +32,29 @@ static v128_t firstFour(int first)
     return wasm_f32x4_make((float)first, (float)(first + 1), (float)(first + 2), (float)(first + 3));
 }
 
+// Lanes x to x + 3 that lie inside the span.
+static v128_t inSpan(int x, int last)
+{
+    return wasm_i32x4_le(wasm_i32x4_make(x, x + 1, x + 2, x + 3), wasm_i32x4_splat(last));
+}
+
 void fillSpan(uint32_t *pixels, uint32_t *depths, int first, int last, float zRow, float zPerX, uint32_t color)
 {
-    int x = first;
     v128_t rowZ = wasm_f32x4_splat(zRow), stepZ = wasm_f32x4_splat(zPerX), colors = wasm_i32x4_splat((int32_t)color);
     v128_t xs = firstFour(first), four = wasm_f32x4_splat(4);
-    for (; x + 3 <= last; x += 4, xs = wasm_f32x4_add(xs, four)) {
+    for (int x = first; x <= last; x += 4, xs = wasm_f32x4_add(xs, four)) {
         v128_t d = depthsAt(rowZ, stepZ, xs), kept = wasm_v128_load(depths + x);
         v128_t nearer = wasm_u32x4_lt(d, kept);
+        if (x + 3 > last) nearer = wasm_v128_and(nearer, inSpan(x, last));
         if (!wasm_v128_any_true(nearer)) continue;
         wasm_v128_store(depths + x, wasm_v128_bitselect(d, kept, nearer));
         wasm_v128_store(pixels + x, wasm_v128_bitselect(colors, wasm_v128_load(pixels + x), nearer));
     }
-    for (; x <= last; x++) {
-        uint32_t d = depthAt(zRow, zPerX, x);
-        if (d < depths[x]) { depths[x] = d; pixels[x] = color; }
-    }
 }
 
 // A channel is (added + destination * kept + 127) / 255, at most 255. The sum
-// stays below 2^17, where single precision divides exactly enough that its
-// whole part is the integer quotient.
-static uint32_t blendChannel(int added, int kept, uint32_t destination)
-{
-    int v = (added + (int)destination * kept + 127) / 255;
-    return (uint32_t)(v > 255 ? 255 : v);
-}
-
+// stays below 2^17, where the single-precision quotient's whole part is the
+// integer quotient.
 static v128_t blendFour(const BlendTerms &terms, v128_t destination)
 {
     v128_t out = wasm_i32x4_splat((int32_t)opaqueBlack), byte = wasm_i32x4_splat(255);
@@ -80,27 +72,16 @@ static v128_t blendFour(const BlendTerms &terms, v128_t destination)
 void blendSpan(uint32_t *pixels, uint32_t *depths, int first, int last, float zRow, float zPerX,
                const BlendTerms &terms, bool depthTest)
 {
-    int x = first;
     v128_t rowZ = wasm_f32x4_splat(zRow), stepZ = wasm_f32x4_splat(zPerX);
-    v128_t xs = firstFour(first), four = wasm_f32x4_splat(4);
-    for (; x + 3 <= last; x += 4, xs = wasm_f32x4_add(xs, four)) {
-        v128_t destination = wasm_v128_load(pixels + x);
-        if (!depthTest) { wasm_v128_store(pixels + x, blendFour(terms, destination)); continue; }
-        v128_t d = depthsAt(rowZ, stepZ, xs), kept = wasm_v128_load(depths + x);
-        v128_t nearer = wasm_u32x4_lt(d, kept);
-        if (!wasm_v128_any_true(nearer)) continue;
-        wasm_v128_store(depths + x, wasm_v128_bitselect(d, kept, nearer));
-        wasm_v128_store(pixels + x, wasm_v128_bitselect(blendFour(terms, destination), destination, nearer));
-    }
-    for (; x <= last; x++) {
+    v128_t xs = firstFour(first), four = wasm_f32x4_splat(4), all = wasm_i32x4_splat(-1);
+    for (int x = first; x <= last; x += 4, xs = wasm_f32x4_add(xs, four)) {
+        v128_t drawn = x + 3 > last ? inSpan(x, last) : all, destination = wasm_v128_load(pixels + x);
         if (depthTest) {
-            uint32_t d = depthAt(zRow, zPerX, x);
-            if (d >= depths[x]) continue;
-            depths[x] = d;
+            v128_t d = depthsAt(rowZ, stepZ, xs), kept = wasm_v128_load(depths + x);
+            drawn = wasm_v128_and(drawn, wasm_u32x4_lt(d, kept));
+            if (!wasm_v128_any_true(drawn)) continue;
+            wasm_v128_store(depths + x, wasm_v128_bitselect(d, kept, drawn));
         }
-        uint32_t destination = pixels[x], out = opaqueBlack;
-        for (int c = 0; c < 3; c++)
-            out |= blendChannel(terms.added[c], terms.kept[c], destination >> 8 * c & 255) << 8 * c;
-        pixels[x] = out;
+        wasm_v128_store(pixels + x, wasm_v128_bitselect(blendFour(terms, destination), destination, drawn));
     }
 }

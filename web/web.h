@@ -39,6 +39,9 @@ void rasterShow();                         // the picture onto the canvas
 extern long long rasterFragments;          // pixels of triangles tested since the start
 
 // Its inner loops (spans.cpp), over one row's pixels first to last, both drawn.
+// A span's last four pixels may read and write back unchanged up to three
+// pixels beyond it, so the buffers end with that many more.
+static const int spanSlack = 3;
 // A blend whose factors read only the source, per channel: (added +
 // destination * kept + 127) / 255, at most 255.
 struct BlendTerms { int added[3], kept[3]; };
