@@ -41,11 +41,12 @@ async function puppeteerEngine(name, options) {
            defaultViewport: {width: 640, height: 480}, args: [...chromiumFlags(), ...(options.flags || [])]})
     return {
         name, version: await browser.version(),
-        async open(url, lines = [], viewport = null) { // viewport: puppeteer's, a phone's for instance
+        // viewport: puppeteer's, a phone's for instance; loadSeconds: how long the page may take to load
+        async open(url, lines = [], viewport = null, loadSeconds = 30) {
             const page = await browser.newPage()
             const tab = puppeteerTab(page, lines)
             if (viewport) await page.setViewport(viewport)
-            await page.goto(url)
+            await page.goto(url, {timeout: loadSeconds * 1000})
             return tab
         },
         close: () => browser.close(),

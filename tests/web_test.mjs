@@ -4,6 +4,7 @@
 // must not leave a visitor at a dead screen; the loading line, and a tap on a touch screen.
 //   node web_test.mjs BUILD_DIR SOURCE_DIR   the test: FAIL: lines and exit status 1 on a miss
 //   node web_test.mjs bench BASE N...        the bench figures of scenes N of a served build-web
+//   node web_test.mjs bench PAGE?QUERY N...  the same of one page's address (file:// too), with its query
 // WebGL goes through Mesa's llvmpipe (an X display) so that frames match the native ones;
 // WEB_RENDERER=swiftshader picks Chromium's own renderer, CHROMIUM another Chromium.
 import {execFile} from 'node:child_process'
@@ -47,7 +48,14 @@ async function withEngine(name, options, steps) {
 const [first, second, ...benchScenes] = process.argv.slice(2)
 if (first === 'bench') {
     await withEngine('chromium', {}, async engine => {
-        for (const scene of benchScenes) await (await engine.open(`${second}index.html?bench=${scene}`, {push: console.log})).until(drawn, 120)
+        for (const scene of benchScenes) {
+            const page = new URL(second.endsWith('/') ? second + 'index.html' : second)
+            page.searchParams.set('bench', scene)
+            // The bench runs inside the page's start-up, so the load itself may take minutes.
+            const tab = await engine.open(page.href, {push: console.log}, null, 600)
+            await tab.until(drawn, 600)
+            await tab.close()
+        }
     })
     process.exit(0)
 }

@@ -63,7 +63,6 @@ static bool checkFrameRequest()
         failAndExit(why);
         return false;
     }
-    if (pageNumber("bench") >= 0) return true;
     int width = pageNumber("width"), height = pageNumber("height");
     if (width < smallestSide || height < smallestSide || width > largestSide || height > largestSide) {
         snprintf(why, sizeof why, "size must be WIDTHxHEIGHT, each from %d to %d", smallestSide, largestSide);

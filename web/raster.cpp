@@ -35,6 +35,7 @@ struct RasterBuffers {
     uint32_t *depth;                            // 24 bits, rows from the top
     int       textureWidth, textureHeight;
     uint32_t *texture;                          // RGBA bytes, rows from the bottom as GL counts them
+    uint32_t *mixed;                            // the enlargement's two texture rows mixed, one texel wide
 };
 static RasterBuffers raster;
 
@@ -59,13 +60,13 @@ static void fitBuffers(int width, int height)
     free(raster.color);
     free(raster.depth);
     size_t count = (size_t)width * height;
-    raster.color = (uint32_t *)malloc(count * sizeof(uint32_t));
-    raster.depth = (uint32_t *)malloc(count * sizeof(uint32_t));
+    raster.color = (uint32_t *)malloc((count + spanSlack) * sizeof(uint32_t));
+    raster.depth = (uint32_t *)malloc((count + spanSlack) * sizeof(uint32_t));
     if (!raster.color || !raster.depth) {
         free(raster.color);
         free(raster.depth);
         bool told = raster.width < 0;
-        raster = {-1, -1, nullptr, nullptr, raster.textureWidth, raster.textureHeight, raster.texture};
+        raster = {-1, -1, nullptr, nullptr, raster.textureWidth, raster.textureHeight, raster.texture, raster.mixed};
         if (told) return;
         char message[128];
         snprintf(message, sizeof message, "there is no memory to draw %dx%d pixels on the processor", width, height);
@@ -74,7 +75,8 @@ static void fitBuffers(int width, int height)
     }
     raster.width = width;
     raster.height = height;
-    for (size_t i = 0; i < count; i++) { raster.color[i] = opaqueBlack; raster.depth[i] = depthFar; }
+    fillPixels(raster.color, (int)count, opaqueBlack);
+    fillPixels(raster.depth, (int)count, depthFar);
 }
 
 void rasterFollowCanvas()
@@ -124,17 +126,30 @@ void rasterClear(unsigned mask, const DrawState &s)
     uint32_t color = packColor(rgb);
     for (int y = box.y0; y < box.y1; y++) {
         size_t row = (size_t)(raster.height - 1 - y) * raster.width;
-        if (mask & GL_COLOR_BUFFER_BIT) std::fill(raster.color + row + box.x0, raster.color + row + box.x1, color);
-        if (mask & GL_DEPTH_BUFFER_BIT) std::fill(raster.depth + row + box.x0, raster.depth + row + box.x1, depthFar);
+        if (mask & GL_COLOR_BUFFER_BIT) fillPixels(raster.color + row + box.x0, box.x1 - box.x0, color);
+        if (mask & GL_DEPTH_BUFFER_BIT) fillPixels(raster.depth + row + box.x0, box.x1 - box.x0, depthFar);
     }
 }
 
+// Without memory for the texture or the row beside it the picture could not
+// be enlarged: as with the picture itself, the demo stops with one sentence.
 void rasterTextureSize(int width, int height)
 {
     free(raster.texture);
+    free(raster.mixed);
     raster.texture = (uint32_t *)calloc((size_t)width * height, sizeof(uint32_t));
-    raster.textureWidth = raster.texture ? width : 0;
-    raster.textureHeight = raster.texture ? height : 0;
+    raster.mixed = (uint32_t *)malloc((size_t)width * sizeof(uint32_t));
+    bool had = raster.texture && raster.mixed;
+    raster.textureWidth = had ? width : 0;
+    raster.textureHeight = had ? height : 0;
+    if (had) return;
+    free(raster.texture);
+    free(raster.mixed);
+    raster.texture = raster.mixed = nullptr;
+    char message[128];
+    snprintf(message, sizeof message, "there is no memory to enlarge the picture from a %dx%d texture on the processor",
+             width, height);
+    failAndExit(message);
 }
 
 void rasterCopyToTexture(int xOffset, int yOffset, int x, int y, int width, int height)
@@ -297,21 +312,8 @@ static Plane makePlane(const WindowVertex &a, const WindowVertex &b, const Windo
 
 static bool inDepthRange(float depth) { return depth >= 0 && depth <= 1; }
 
-// Most of every frame: flat colour, depth-tested, not blended, every pixel of
-// the span between the near and the far plane.
-static void fillSpan(uint32_t *pixels, uint32_t *depths, int first, int last, float zRow, float zPerX,
-                     uint32_t color)
-{
-    for (int x = first; x <= last; x++) {
-        uint32_t d = (uint32_t)((zRow + zPerX * x) * (float)depthFar + 0.5f);
-        if (d < depths[x]) { depths[x] = d; pixels[x] = color; }
-    }
-}
-
 // Blending whose factors read only the source, whose colour is the
 // triangle's: per channel, a constant plus the destination times a constant.
-struct BlendTerms { int added[3], kept[3]; };
-
 static bool constantBlend(const DrawState &s, uint32_t color, BlendTerms *terms)
 {
     for (unsigned factor : {s.blendSource, s.blendDestination})
@@ -322,24 +324,6 @@ static bool constantBlend(const DrawState &s, uint32_t color, BlendTerms *terms)
         terms->kept[c] = blendFactor(s.blendDestination, sc, 0);
     }
     return true;
-}
-
-static void blendSpan(uint32_t *pixels, uint32_t *depths, int first, int last, float zRow, float zPerX,
-                      const BlendTerms &terms, bool depthTest)
-{
-    for (int x = first; x <= last; x++) {
-        if (depthTest) {
-            uint32_t d = (uint32_t)((zRow + zPerX * x) * (float)depthFar + 0.5f);
-            if (d >= depths[x]) continue;
-            depths[x] = d;
-        }
-        uint32_t destination = pixels[x], out = opaqueBlack;
-        for (int c = 0; c < 3; c++) {
-            int v = (terms.added[c] + (int)(destination >> 8 * c & 255) * terms.kept[c] + 127) / 255;
-            out |= (uint32_t)(v > 255 ? 255 : v) << 8 * c;
-        }
-        pixels[x] = out;
-    }
 }
 
 // Two 8-bit channels at once (bits 0-7 and 16-23), weighted w/256 towards q.
@@ -358,8 +342,7 @@ static int clampIndex(int i, int size) { return i < 0 ? 0 : i >= size ? size - 1
 // mixed once per texel, so each pixel mixes only two neighbours.
 static void textureSpan(uint32_t *pixels, int first, int last, double uRow, double uPerX, float v, bool linear)
 {
-    static uint32_t *mixed = nullptr;   // the two rows mixed, one entry per texel of a row
-    static int mixedWidth = 0;
+    uint32_t *mixed = raster.mixed;
     int width = raster.textureWidth, height = raster.textureHeight;
     float t = v * height - (linear ? 0.5f : 0);
     int j = (int)floorf(t);
@@ -368,12 +351,6 @@ static void textureSpan(uint32_t *pixels, int first, int last, double uRow, doub
         for (int x = first; x <= last; x++)
             pixels[x] = row0[clampIndex((int)floorf((float)(uRow + uPerX * (x + 0.5)) * width), width)] | opaqueBlack;
         return;
-    }
-    if (mixedWidth < width) {
-        free(mixed);
-        mixed = (uint32_t *)malloc(width * sizeof(uint32_t));
-        mixedWidth = mixed ? width : 0;
-        if (!mixed) return;
     }
     const uint32_t *row1 = raster.texture + (size_t)clampIndex(j + 1, height) * width;
     uint32_t b = (uint32_t)((t - j) * 256);

@@ -38,6 +38,18 @@ void rasterCopyToTexture(int xOffset, int yOffset, int x, int y, int width, int 
 void rasterShow();                         // the picture onto the canvas
 extern long long rasterFragments;          // pixels of triangles tested since the start
 
+// Its inner loops (spans.cpp), over one row's pixels first to last, both drawn.
+// A span's last four pixels may read and write back unchanged up to three
+// pixels beyond it, so the buffers end with that many more.
+static const int spanSlack = 3;
+// A blend whose factors read only the source, per channel: (added +
+// destination * kept + 127) / 255, at most 255.
+struct BlendTerms { int added[3], kept[3]; };
+void fillPixels(uint32_t *pixels, int count, uint32_t value);
+void fillSpan(uint32_t *pixels, uint32_t *depths, int first, int last, float zRow, float zPerX, uint32_t color);
+void blendSpan(uint32_t *pixels, uint32_t *depths, int first, int last, float zRow, float zPerX,
+               const BlendTerms &terms, bool depthTest);
+
 // The browser's music layer, beside the calls of player.h.
 int playerHeard();             // non-zero once the music is coming out of the speakers
 
