@@ -125,11 +125,36 @@ export async function startPulse(dir) {
     return server
 }
 
+// What the sink of that server plays over the next ms: the non-zero 16-bit samples among
+// ms of stereo at 44.1 kHz recorded from its monitor, or null where the recording stopped short.
+export function listenToSink(dir, ms) {
+    const wanted = Math.round(44100 * ms / 1000) * 4, chunks = [], recorder = spawn('parec',
+        ['--device=out.monitor', '--raw', '--format=s16le', '--channels=2', '--rate=44100', '--latency-msec=20'],
+        {env: {...process.env, XDG_RUNTIME_DIR: dir}, stdio: ['ignore', 'pipe', 'ignore']})
+    return new Promise(done => {
+        let got = 0, finished = false
+        const finish = () => {
+            if (finished) return
+            finished = true
+            clearTimeout(limit)
+            recorder.kill()
+            const bytes = Buffer.concat(chunks).subarray(0, wanted)
+            let loud = 0
+            for (let i = 0; i + 1 < bytes.length; i += 2) loud += bytes.readInt16LE(i) !== 0
+            done(bytes.length < wanted ? null : loud)
+        }
+        const limit = setTimeout(finish, ms + 3000)
+        recorder.stdout.on('data', chunk => { chunks.push(chunk); if ((got += chunk.length) >= wanted) finish() })
+        recorder.on('exit', () => { if (got < wanted) finish() })
+    })
+}
+
 // An engine started as a visitor starts it, on the X display: its own profile, default settings
 // and autoplay policy, no automation. Only the console is asked for, on its standard output
 // (Chromium: its log on stderr). On Mesa Chromium's GPU blocklist refuses WebGL, so there the
 // page draws on the processor, as a visitor's would. Its window fills the top left 800x600 of the screen; clicks come through
-// the X server (xdotool), pictures are the screen's (import), console lines arrive with their time.
+// the X server (xdotool), keys to the focused window, pictures are the screen's (import), console
+// lines arrive with their time.
 export async function openPlain(name, url, env = {}) {
     const profile = fs.mkdtempSync(os.tmpdir() + '/cubic-harmony-profile-')
     fs.writeFileSync(profile + '/user.js', Object.entries({'browser.aboutwelcome.enabled': false, // Firefox: no first-run tabs
@@ -158,6 +183,7 @@ export async function openPlain(name, url, env = {}) {
             return null
         },
         click: () => tool('xdotool', 'mousemove', '400', '350', 'click', '1'),
+        key: name => tool('xdotool', 'key', name), // to the focused window: the page, once clicked
         screenshot: file => tool('import', '-window', 'root', '-crop', '800x600+0+0', file),
         async close() {
             browser.kill()
