@@ -1,6 +1,7 @@
-// The browser edition in Chromium, Firefox and WebKit: frame mode against the native frame tool;
-// each edition (the folder over http, the one file from file://) started as a visitor starts it,
-// with a click through the X server; a short module played to the end screen; the ways the page
+// The browser edition in Chromium, Firefox and WebKit: frame mode against the native frame tool,
+// a reduced drawing size's enlargement against the test's own; each edition (the folder over
+// http, the one file from file://) started as a visitor starts it, with a click through the X
+// server, and ended with a key; a short module played to the end screen; the ways the page
 // must not leave a visitor at a dead screen; the loading line, and a tap on a touch screen.
 //   node web_test.mjs BUILD_DIR SOURCE_DIR   the test: FAIL: lines and exit status 1 on a miss
 //   node web_test.mjs bench BASE N...        the bench figures of scenes N of a served build-web
