@@ -125,9 +125,9 @@ export async function startPulse(dir) {
     return server
 }
 
-// What the sink of that server plays over the next ms: the non-zero 16-bit samples among
-// ms of stereo at 44.1 kHz recorded from its monitor, or null where the recording stopped short.
-export function listenToSink(dir, ms) {
+// What the sink of that server plays over the next ms, recorded from its monitor: 16-bit
+// stereo samples at 44.1 kHz, or null where the recording stopped short.
+export function recordSink(dir, ms) {
     const wanted = Math.round(44100 * ms / 1000) * 4, chunks = [], recorder = spawn('parec',
         ['--device=out.monitor', '--raw', '--format=s16le', '--channels=2', '--rate=44100', '--latency-msec=20'],
         {env: {...process.env, XDG_RUNTIME_DIR: dir}, stdio: ['ignore', 'pipe', 'ignore']})
@@ -138,14 +138,12 @@ export function listenToSink(dir, ms) {
             finished = true
             clearTimeout(limit)
             recorder.kill()
-            const bytes = Buffer.concat(chunks).subarray(0, wanted)
-            let loud = 0
-            for (let i = 0; i + 1 < bytes.length; i += 2) loud += bytes.readInt16LE(i) !== 0
-            done(bytes.length < wanted ? null : loud)
+            const bytes = Buffer.concat(chunks)
+            done(got < wanted ? null : new Int16Array(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + wanted)))
         }
         const limit = setTimeout(finish, ms + 3000)
         recorder.stdout.on('data', chunk => { chunks.push(chunk); if ((got += chunk.length) >= wanted) finish() })
-        recorder.on('exit', () => { if (got < wanted) finish() })
+        recorder.on('exit', finish)
     })
 }
 
