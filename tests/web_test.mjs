@@ -252,8 +252,8 @@ try {
     // Then keys, as the desktop takes them: an arrow key does nothing (the music is still heard
     // after it), and an ordinary key ends the play at once: the page shows its end screen, where
     // the desktop's process would end, and the music falls silent at the sink within 0.5 s of it
-    // (here it is silent from the recording's start, a few tens of ms after the line); no scene follows and the
-    // picture stands still. Each start presses another ordinary key.
+    // (here it is silent from the recording's start, a few tens of ms after the line); no scene
+    // follows and the picture stands still. Each start presses another ordinary key.
     const firstName = (await tool(`${build}/cubic-harmony-frame`, '--list-scenes')).split('\n')[0]
     const endingKeys = ['Escape', 'q', 'space', 'Return', 'x', 'BackSpace']
     for (const name of ['chromium', 'firefox', 'webkit']) {
