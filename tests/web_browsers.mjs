@@ -126,11 +126,34 @@ export async function startPulse(dir) {
     return server
 }
 
+// What the sink of that server plays over the next ms, recorded from its monitor: 16-bit
+// stereo samples at 44.1 kHz, or null where the recording stopped short.
+export function recordSink(dir, ms) {
+    const wanted = Math.round(44100 * ms / 1000) * 4, chunks = [], recorder = spawn('parec',
+        ['--device=out.monitor', '--raw', '--format=s16le', '--channels=2', '--rate=44100', '--latency-msec=20'],
+        {env: {...process.env, XDG_RUNTIME_DIR: dir}, stdio: ['ignore', 'pipe', 'ignore']})
+    return new Promise(done => {
+        let got = 0, finished = false
+        const finish = () => {
+            if (finished) return
+            finished = true
+            clearTimeout(limit)
+            recorder.kill()
+            const bytes = Buffer.concat(chunks)
+            done(got < wanted ? null : new Int16Array(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + wanted)))
+        }
+        const limit = setTimeout(finish, ms + 3000)
+        recorder.stdout.on('data', chunk => { chunks.push(chunk); if ((got += chunk.length) >= wanted) finish() })
+        recorder.on('exit', finish)
+    })
+}
+
 // An engine started as a visitor starts it, on the X display: its own profile, default settings
 // and autoplay policy, no automation. Only the console is asked for, on its standard output
 // (Chromium: its log on stderr). On Mesa Chromium's GPU blocklist refuses WebGL, so there the
 // page draws on the processor, as a visitor's would. Its window fills the top left 800x600 of the screen; clicks come through
-// the X server (xdotool), pictures are the screen's (import), console lines arrive with their time.
+// the X server (xdotool), keys to the focused window, pictures are the screen's (import), console
+// lines arrive with their time.
 export async function openPlain(name, url, env = {}) {
     const profile = fs.mkdtempSync(os.tmpdir() + '/cubic-harmony-profile-')
     fs.writeFileSync(profile + '/user.js', Object.entries({'browser.aboutwelcome.enabled': false, // Firefox: no first-run tabs
@@ -159,6 +182,7 @@ export async function openPlain(name, url, env = {}) {
             return null
         },
         click: () => tool('xdotool', 'mousemove', '400', '350', 'click', '1'),
+        key: name => tool('xdotool', 'key', name), // to the focused window: the page, once clicked
         screenshot: file => tool('import', '-window', 'root', '-crop', '800x600+0+0', file),
         async close() {
             browser.kill()

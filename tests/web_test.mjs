@@ -1,6 +1,7 @@
-// The browser edition in Chromium, Firefox and WebKit: frame mode against the native frame tool;
-// each edition (the folder over http, the one file from file://) started as a visitor starts it,
-// with a click through the X server; a short module played to the end screen; the ways the page
+// The browser edition in Chromium, Firefox and WebKit: frame mode against the native frame tool,
+// a reduced drawing size's enlargement against the test's own; each edition (the folder over
+// http, the one file from file://) started as a visitor starts it, with a click through the X
+// server, and ended with a key; a short module played to the end screen; the ways the page
 // must not leave a visitor at a dead screen; the loading line, and a tap on a touch screen.
 //   node web_test.mjs BUILD_DIR SOURCE_DIR   the test: FAIL: lines and exit status 1 on a miss
 //   node web_test.mjs bench BASE N...        the bench figures of scenes N of a served build-web
@@ -12,7 +13,7 @@ import {randomBytes} from 'node:crypto'
 import fs from 'node:fs'
 import http from 'node:http'
 import os from 'node:os'
-import {openEngine, openPlain, startPulse} from './web_browsers.mjs'
+import {openEngine, openPlain, recordSink, startPulse} from './web_browsers.mjs'
 
 const drawn = () => document.title === 'ready' || document.title.startsWith('error') // frame and bench modes
 const told = () => document.querySelector('#screen > p:only-child') // the one sentence of a problem
@@ -73,6 +74,36 @@ async function picture(tab, file) {
 }
 // Pixels of two pictures that differ by more than fuzz, or the words compare said instead.
 const differing = (a, b, fuzz = '1%') => tool('compare', '-metric', 'AE', '-fuzz', fuzz, a, b, 'null:')
+// A picture's pixels as 8-bit RGB from the top row down, or null.
+const rgbPixels = file => new Promise(done => execFile('convert', [file, '-depth', '8', 'rgb:-'],
+    {encoding: 'buffer', maxBuffer: 1 << 26}, (error, out) => done(error ? null : out)))
+
+// A picture of size [w, h] enlarged to size into the columns of box, black beside it, as GL's linear
+// filter does it: each pixel's centre mapped into the picture, the four texels around it weighted
+// by distance, the edge texels repeated beyond the edge. The scale is the same both ways and the
+// picture fills the height, so rows counted from the top map as GL's from the bottom do.
+function enlargeLinearly(small, [w, h], [width, height], box) {
+    const out = Buffer.alloc(width * height * 3), scale = w / box.width
+    const at = (x, y, c) => small[(Math.min(Math.max(y, 0), h - 1) * w + Math.min(Math.max(x, 0), w - 1)) * 3 + c]
+    for (let y = 0; y < height; y++) {
+        const t = (y + 0.5) * scale - 0.5, j = Math.floor(t), b = t - j
+        for (let x = box.x; x < box.x + box.width; x++) {
+            const s = (x - box.x + 0.5) * scale - 0.5, i = Math.floor(s), a = s - i
+            for (let c = 0; c < 3; c++)
+                out[(y * width + x) * 3 + c] = Math.round((1 - b) * ((1 - a) * at(i, j, c) + a * at(i + 1, j, c)) +
+                                                          b * ((1 - a) * at(i, j + 1, c) + a * at(i + 1, j + 1, c)))
+        }
+    }
+    return out
+}
+// Pixels of two RGB pictures of one size with a channel more than levels apart.
+function farPixels(a, b, levels) {
+    if (a.length !== b.length) return NaN
+    let far = 0
+    for (let i = 0; i < a.length; i += 3)
+        far += Math.abs(a[i] - b[i]) > levels || Math.abs(a[i + 1] - b[i + 1]) > levels || Math.abs(a[i + 2] - b[i + 2]) > levels
+    return far
+}
 
 try {
     // Every scene at three moments, the gallery's among them; the other engines draw a few of
@@ -149,6 +180,45 @@ try {
         for (const m of frames) await checkFrame(engine, base + query(m) + '&cpu=1', m, 'cpu')
     }
 
+    // The drawing size rule's enlargement, on both paths: at 1200x720 the picture box is 960x720
+    // from column 120; one step down (?step=1) the scene draws 768x576 in the corner and the
+    // present step enlarges that by 1.25 with a linear filter. Each enlarged frame is held to a
+    // 768x576 frame enlarged here by GL's rule (texel centres, the edge repeated, black bars):
+    // the same path's own, which leaves only the enlargement to differ, and the frame tool's.
+    // Measured: the processor's is at most 2 levels from its own frame enlarged (its weights are
+    // in 1/256 and each mix rounds down: two mixes in a row stay within 4), WebGL's 1 level; from the frame tool's, 15 to 17
+    // pixels are more than 4 levels off where the processor's triangles cross a few pixels
+    // differently, 0 for WebGL. A nearest filter, or one half a texel off, puts 15000 to 77000
+    // pixels more than 4 levels off.
+    const smallFrames = {}, smallSize = [768, 576], enlargedSize = [1200, 720], box = {x: 120, width: 960}
+    async function enlargedFrames(engine, moments) {
+        for (const m of moments) {
+            const [scene, time] = m.split(':'), nativeSmall = shot('native-small', m)
+            smallFrames[m] ??= tool(build + '/cubic-harmony-frame', '--scene', scene, '--time', time,
+                                    '--size', smallSize.join('x'), '--out', nativeSmall, '--data', build)
+            await smallFrames[m]
+            for (const [path, flag] of [['WebGL', ''], ['processor', '&cpu=1']]) {
+                const files = {}
+                for (const [which, size] of [['small', smallSize.join('x') + flag], ['enlarged', enlargedSize.join('x') + '&step=1' + flag]]) {
+                    const tab = await engine.open(`${base}?scene=${scene}&time=${time}&size=${size}`)
+                    files[which] = `${work}/${engine.name}-${path}-${which}-${scene}.png`
+                    if (await tab.until(drawn, 60) && await tab.run(() => document.title) === 'ready') await picture(tab, files[which])
+                    else fail(`${engine.name} ${path} ${which} ${m}: not drawn`)
+                    await tab.close()
+                }
+                const enlarged = await rgbPixels(files.enlarged), counts = []
+                for (const small of [files.small, nativeSmall]) {
+                    const reference = await rgbPixels(small)
+                    counts.push(enlarged && reference ? farPixels(enlarged, enlargeLinearly(reference, smallSize, enlargedSize, box), 4) : NaN)
+                }
+                console.log(`${engine.name}: ${path} ${m} drawn at 768x576 and enlarged to 1200x720: ${counts[0]} pixels more than` +
+                            ` 4 levels from its own 768x576 frame enlarged linearly, ${counts[1]} from the frame tool's`)
+                if (!(counts[0] === 0)) fail(`${engine.name}: ${path} ${m}: the enlargement is not linear (${counts[0]} pixels)`)
+                if (!(counts[1] <= box.width * enlargedSize[1] / 1000)) fail(`${engine.name}: ${path} ${m}: the enlarged frame is not the frame tool's (${counts[1]} pixels)`)
+            }
+        }
+    }
+
     // A click on the start screen: the short module plays every scene in order to the end screen.
     async function clickAndPlay(engine, label = 'short module') {
         const tab = await engine.open(base + '?module=short.it')
@@ -175,6 +245,7 @@ try {
                 fail(`${name}: the one-file edition's start screen gives no warning of flashing lights`)
             await single.close()
             await cpuFrames(engine, frames)
+            await enlargedFrames(engine, name === 'chromium' ? ['2:1800', '6:2000'] : ['2:1800'])
             await clickAndPlay(engine)
             if (name === 'chromium') await chromiumOnly(engine, base, clickAndPlay)
             // Firefox, like a visitor's browser, mostly starts no sound before a click (headless Chromium does).
@@ -186,7 +257,13 @@ try {
     // autoplay policy, a click through the X server once the page says its start screen is up.
     // The page must report its first scene, and the screen must move (shots 1 s and 3 s into it:
     // the first scene fades in from white, slowly where a loaded machine holds frames up).
+    // Then keys, as the desktop takes them: an arrow key does nothing (the music is still heard
+    // after it), and an ordinary key ends the play at once: the page shows its end screen, where
+    // the desktop's process would end, and the music falls silent at the sink within 0.5 s of it
+    // (here it is silent from the recording's start, a few tens of ms after the line); no scene
+    // follows and the picture stands still. Each start presses another ordinary key.
     const firstName = (await tool(`${build}/cubic-harmony-frame`, '--list-scenes')).split('\n')[0]
+    const endingKeys = ['Escape', 'q', 'space', 'Return', 'x', 'BackSpace']
     for (const name of ['chromium', 'firefox', 'webkit']) {
         for (const [edition, url] of [['folder over http', base], ['one file from file://', oneFile]]) {
             const browser = await openPlain(name, url, withSound), label = `${name}: ${edition}`
@@ -197,9 +274,11 @@ try {
                 await browser.click()
                 const scene = await browser.line(/cubic-harmony: scene 0/, 15)
                 const shots = [`${work}/${name}-1.png`, `${work}/${name}-2.png`]
+                let heard = null
                 for (const [file, at] of [[shots[0], 1000], [shots[1], 3000]]) {
                     await sleep((scene ? scene.at : clicked) + at - Date.now())
                     await browser.screenshot(file)
+                    if (at === 1000) { await browser.key('Left'); heard = recordSink(pulseDir, 500) }
                 }
                 const moved = await differing(...shots, '5%')
                 const path = browser.lines.find(line => /cubic-harmony: drawing (with|on)/.test(line.text))
@@ -210,6 +289,25 @@ try {
                                  browser.lines.slice(-3).map(line => line.text).join(' / ') + ')')
                 if (!(+moved > 10000)) fail(`${label}: the picture did not move`)
                 if (scene && !scene.text.includes(`cubic-harmony: scene 0 (${firstName})`)) fail(`${label}: the scene is not named ${firstName}: ${scene.text}`)
+                if (!scene) continue
+
+                const key = endingKeys.shift(), before = await heard, pressed = Date.now()
+                await browser.key(key)
+                const end = await browser.line(/cubic-harmony: end screen/, 5), after = recordSink(pulseDir, 1500)
+                const stills = [`${work}/${name}-end-1.png`, `${work}/${name}-end-2.png`]
+                await sleep(500)
+                for (const file of stills) { await browser.screenshot(file); await sleep(200) }
+                const [samples, still] = [await after, await differing(...stills, '5%')]
+                // The last sound in the 1.5 s after the end screen, ms into it: what the browser had already sent.
+                const quiet = samples && Math.round((samples.findLastIndex(sample => sample !== 0) + 1) / 2 / 44.1)
+                const later = browser.lines.filter(line => line.at > pressed && /cubic-harmony: scene/.test(line.text))
+                console.log(`${label}: ${before && before.filter(sample => sample !== 0).length} non-zero samples in 0.5 s` +
+                            ` after an arrow key; key ${key}: ` + (end ? `the end screen ${end.at - pressed} ms after it` : 'no end screen') +
+                            `, silent from ${quiet} ms after that, ${still} pixels moved, ${later.length} scenes`)
+                if (!before?.some(sample => sample !== 0)) fail(`${label}: no music heard after an arrow key`)
+                if (!end || end.at < pressed) fail(`${label}: ${end ? 'the play ended before' : 'no end screen after'} the key ${key}`)
+                if (!samples || quiet > 500) fail(`${label}: the music was still heard ${quiet} ms after the key ${key} ended the play`)
+                if (!(+still < 100) || later.length) fail(`${label}: the play went on after the key ${key}`)
             } finally { await browser.close() }
         }
     }

@@ -292,6 +292,7 @@ int main()
         return 0;
     }
     setPictureMode(pageNumber("retro") != 0, pageNumber("sharp") != 0);
+    if (frameMode) setDrawingStep(pageNumber("step")); // frame mode feeds the rule no frame times: the step stays
     emscripten_set_webglcontextlost_callback("#canvas", nullptr, EM_FALSE, onContextLost);
     emscripten_set_webglcontextrestored_callback("#canvas", nullptr, EM_FALSE, onContextRestored);
     int width, height;
