@@ -1,0 +1,138 @@
+// How far the page's scene changes lie from the music heard: the folder edition of each
+// site given, played whole in Chromium as a visitor plays it (a click through the X server)
+// into a private PulseAudio null sink whose monitor is recorded. The site's own libopenmpt.wasm
+// renders the module in node (its music-engine.js), which finds where the module starts in the
+// recording and when each order is heard; each "scene N" console line is set against the
+// order start nearest it (scenes change where orders start). Prints, per scene and in all,
+// the report's lead (-) or lag (+) in milliseconds. Measures only: it asserts nothing, and
+// wants a quiet machine. Sites are played in turn, so a site before a change and one after
+// it compare under the same conditions.
+//   xvfb-run -a -s "-screen 0 1024x768x24" node tests/web_sync.mjs SITE_FOLDER...
+import {spawn} from 'node:child_process'
+import fs from 'node:fs'
+import http from 'node:http'
+import os from 'node:os'
+import path from 'node:path'
+import {openPlain, startPulse} from './web_browsers.mjs'
+
+const rate = 44100, sleep = ms => new Promise(done => setTimeout(done, ms))
+const sites = process.argv.slice(2)
+if (!sites.length || sites.some(site => !fs.existsSync(site + '/index.html'))) {
+    console.error('usage: node tests/web_sync.mjs SITE_FOLDER... (each a build-web folder, under an X display)')
+    process.exit(2)
+}
+
+// The whole module as the page plays it (the site's own engine), mono, and the second at
+// which each order starts.
+async function reference(site) {
+    const copy = fs.mkdtempSync(os.tmpdir() + '/cubic-harmony-sync-') + '/music-engine.mjs'
+    fs.copyFileSync(site + '/music-engine.js', copy)
+    const {musicEngine} = await import(copy)
+    fs.rmSync(path.dirname(copy), {recursive: true})
+    const engine = await musicEngine(fs.readFileSync(site + '/libopenmpt.wasm'))
+    const module = fs.readFileSync(site + '/zap_wave.it')
+    const starts = []
+    engine.load(module, false)
+    for (let order = 0; order < 256; order++) {
+        const at = engine.orderStart(order)
+        if (order && at <= starts[starts.length - 1]) break
+        starts.push(at)
+    }
+    if (!engine.load(module, false)) throw new Error(`${site}: libopenmpt.wasm cannot read zap_wave.it`)
+    const blocks = []
+    for (let got; (got = engine.render(4096, rate)).length;) blocks.push(Float32Array.from({length: got.length / 2}, (_, i) => got[2 * i] + got[2 * i + 1]))
+    engine.free()
+    const mono = new Float32Array(blocks.reduce((n, b) => n + b.length, 0))
+    blocks.reduce((at, b) => { mono.set(b, at); return at + b.length }, 0)
+    return {mono, starts}
+}
+
+// Energy in blocks of step frames.
+function envelope(mono, step) {
+    const out = new Float32Array(Math.floor(mono.length / step))
+    for (let i = 0; i < out.length; i++) { let sum = 0; for (let j = i * step; j < (i + 1) * step; j++) sum += mono[j] * mono[j]; out[i] = Math.sqrt(sum) }
+    return out
+}
+
+// The lag (frames into recorded) at which wanted's first seconds match best, over lags from to to.
+function bestLag(recorded, wanted, from, to, length) {
+    let best = from, bestScore = -Infinity
+    for (let lag = Math.max(0, from); lag <= to && lag + length <= recorded.length; lag++) {
+        let score = 0, norm = 1e-9
+        for (let i = 0; i < length; i++) { score += recorded[lag + i] * wanted[i]; norm += recorded[lag + i] * recorded[lag + i] }
+        score /= Math.sqrt(norm)
+        if (score > bestScore) { bestScore = score; best = lag }
+    }
+    return best
+}
+
+async function measure(site, ref) {
+    const dir = fs.mkdtempSync(os.tmpdir() + '/cubic-harmony-sync-')
+    const server = http.createServer((request, response) => {
+        const file = site + new URL(request.url, 'http://x').pathname.replace(/\/$/, '/index.html')
+        const type = {html: 'text/html', js: 'text/javascript', wasm: 'application/wasm'}[file.split('.').pop()] || 'application/octet-stream'
+        fs.readFile(file, (error, bytes) => { response.writeHead(error ? 404 : 200, {'Content-Type': type}); response.end(error ? '' : bytes) })
+    })
+    await new Promise(done => server.listen(0, '127.0.0.1', done))
+    const pulse = await startPulse(dir), env = {XDG_RUNTIME_DIR: dir}
+    // The recording, with the wall time at which each stretch of it arrived.
+    const recorder = spawn('parec', ['--device=out.monitor', '--raw', '--format=s16le', '--channels=2', `--rate=${rate}`, '--latency-msec=10'],
+                           {env: {...process.env, ...env}, stdio: ['ignore', 'pipe', 'ignore']})
+    const chunks = [], arrivals = []
+    let bytes = 0
+    recorder.stdout.on('data', chunk => { chunks.push(chunk); bytes += chunk.length; arrivals.push({frames: bytes / 4, at: Date.now()}) })
+    const browser = await openPlain('chromium', `http://127.0.0.1:${server.address().port}/index.html`, env)
+    const reports = []
+    try {
+        if (!await browser.line(/cubic-harmony: start screen/, 60)) throw new Error(`${site}: no start screen`)
+        await sleep(500)
+        await browser.click()
+        if (!await browser.line(/cubic-harmony: end screen/, ref.starts[ref.starts.length - 1] + 60)) throw new Error(`${site}: no end screen`)
+        for (const line of browser.lines) {
+            const scene = /cubic-harmony: scene (\d+)/.exec(line.text)
+            if (scene) reports.push({scene: +scene[1], at: line.at})
+        }
+    } finally {
+        await browser.close()
+        recorder.kill()
+        pulse.kill()
+        server.close()
+        fs.rmSync(dir, {recursive: true, force: true})
+    }
+
+    // The wall time of the recording's first frame: a stretch arrives after it was heard,
+    // never before, so the earliest of (arrival - its frames' duration) is the closest.
+    const heardFrom = Math.min(...arrivals.map(a => a.at - a.frames / rate * 1000))
+    const all = Buffer.concat(chunks), recorded = new Float32Array(all.length >> 2)
+    for (let i = 0; i < recorded.length; i++) recorded[i] = all.readInt16LE(4 * i) + all.readInt16LE(4 * i + 2)
+    // Where each order is heard. The module's start is found by 10 ms envelopes over its
+    // first 20 s; each order then near where the one before it was found plus its length
+    // (a stretch the browser failed to deliver in time moves the rest later), again by
+    // envelopes over its first 3 s within 0.6 s of there (orders that repeat another must not
+    // be taken for it), then frame by frame over its first second.
+    const step = 441, recordedEnvelope = envelope(recorded, step), refEnvelope = envelope(ref.mono, step)
+    const blocksAt = s => Math.round(s * rate / step)
+    let lag = bestLag(recordedEnvelope, refEnvelope, 0, recordedEnvelope.length, 2000) // recording block - module block
+    const heard = ref.starts.map(s => {
+        const at = blocksAt(s), wanted = refEnvelope.subarray(at, at + 300)
+        if (wanted.length < 300) return NaN
+        lag = bestLag(recordedEnvelope, wanted, at + lag - 60, at + lag + 60, wanted.length) - at
+        const frame = Math.round(s * rate), window = ref.mono.subarray(frame, frame + rate)
+        const found = bestLag(recorded, window, frame + lag * step - 2 * step, frame + lag * step + 2 * step, window.length)
+        return heardFrom + found / rate * 1000
+    })
+    return reports.map(({scene, at}) => {
+        const order = heard.reduce((best, t, o) => Math.abs(t - at) < Math.abs(heard[best] - at) ? o : best, 0)
+        return {scene, order, offset: at - heard[order]}
+    })
+}
+
+for (const site of sites) {
+    const ref = await reference(site)
+    const rows = await measure(site, ref)
+    const offsets = rows.filter(r => r.scene > 0).map(r => r.offset) // scene 0 starts with the click, not an order
+    console.log(`${path.resolve(site)}: ` + rows.map(r => `scene ${r.scene} (order ${r.order}) ${r.offset >= 0 ? '+' : ''}${r.offset.toFixed(0)} ms`).join(', '))
+    const mean = offsets.reduce((a, b) => a + b, 0) / offsets.length
+    console.log(`${path.resolve(site)}: scenes 1-8 against the order heard: mean ${mean.toFixed(1)} ms, ` +
+                `largest ${Math.max(...offsets.map(Math.abs)).toFixed(0)} ms from it`)
+}
