@@ -6,7 +6,8 @@
 // order start nearest it (scenes change where orders start). Prints, per scene and in all,
 // the report's lead (-) or lag (+) in milliseconds. Measures only: it asserts nothing, and
 // wants a quiet machine. Sites are played in turn, so a site before a change and one after
-// it compare under the same conditions.
+// it compare under the same conditions. WEB_SYNC_KEEP=DIR keeps each recording there (SITE.f32,
+// mono float frames at 44100 Hz) with the reports and the recording's start (SITE.json).
 //   xvfb-run -a -s "-screen 0 1024x768x24" node tests/web_sync.mjs SITE_FOLDER...
 import {spawn} from 'node:child_process'
 import fs from 'node:fs'
@@ -54,14 +55,16 @@ function envelope(mono, step) {
     return out
 }
 
-// The lag (frames into recorded) at which wanted's first seconds match best, over lags from to to.
-function bestLag(recorded, wanted, from, to, length) {
-    let best = from, bestScore = -Infinity
+// The lag (blocks into recorded) in from..to at which wanted[at..at+length] matches best by
+// normalised cross-correlation (louder passages elsewhere do not win), and how well (1: exactly).
+function bestLag(recorded, wanted, at, from, to, length) {
+    let best = {lag: from, score: -Infinity}, wantedNorm = 1e-9
+    for (let i = 0; i < length; i++) wantedNorm += wanted[at + i] * wanted[at + i]
     for (let lag = Math.max(0, from); lag <= to && lag + length <= recorded.length; lag++) {
-        let score = 0, norm = 1e-9
-        for (let i = 0; i < length; i++) { score += recorded[lag + i] * wanted[i]; norm += recorded[lag + i] * recorded[lag + i] }
-        score /= Math.sqrt(norm)
-        if (score > bestScore) { bestScore = score; best = lag }
+        let dot = 0, norm = 1e-9
+        for (let i = 0; i < length; i++) { dot += recorded[lag + i] * wanted[at + i]; norm += recorded[lag + i] * recorded[lag + i] }
+        const score = dot / Math.sqrt(norm * wantedNorm)
+        if (score > best.score) best = {lag, score}
     }
     return best
 }
@@ -105,25 +108,35 @@ async function measure(site, ref) {
     const heardFrom = Math.min(...arrivals.map(a => a.at - a.frames / rate * 1000))
     const all = Buffer.concat(chunks), recorded = new Float32Array(all.length >> 2)
     for (let i = 0; i < recorded.length; i++) recorded[i] = all.readInt16LE(4 * i) + all.readInt16LE(4 * i + 2)
-    // Where each order is heard. The module's start is found by 10 ms envelopes over its
-    // first 20 s; each order then near where the one before it was found plus its length
-    // (a stretch the browser failed to deliver in time moves the rest later), again by
-    // envelopes over its first 3 s within 0.6 s of there (orders that repeat another must not
-    // be taken for it), then frame by frame over its first second.
-    const step = 441, recordedEnvelope = envelope(recorded, step), refEnvelope = envelope(ref.mono, step)
-    const blocksAt = s => Math.round(s * rate / step)
-    let lag = bestLag(recordedEnvelope, refEnvelope, 0, recordedEnvelope.length, 2000) // recording block - module block
-    const heard = ref.starts.map(s => {
-        const at = blocksAt(s), wanted = refEnvelope.subarray(at, at + 300)
-        if (wanted.length < 300) return NaN
-        lag = bestLag(recordedEnvelope, wanted, at + lag - 60, at + lag + 60, wanted.length) - at
-        const frame = Math.round(s * rate), window = ref.mono.subarray(frame, frame + rate)
-        const found = bestLag(recorded, window, frame + lag * step - 2 * step, frame + lag * step + 2 * step, window.length)
-        return heardFrom + found / rate * 1000
-    })
+    const keep = process.env.WEB_SYNC_KEEP && `${process.env.WEB_SYNC_KEEP}/${path.basename(path.resolve(site))}`
+    if (keep) { fs.writeFileSync(keep + '.json', JSON.stringify({heardFrom, reports})); fs.writeFileSync(keep + '.f32', recorded) }
+    return align(ref, recorded, heardFrom, reports)
+}
+
+// Which of the module's moments was heard when each scene was reported. In envelopes of
+// 1 ms, the module's first 20 s are found within 3 s of the first scene's report; then each
+// following second of the module within 50 ms of where the second before it was heard (a
+// stretch the browser failed to deliver in time moves the rest later; a narrow search
+// never takes one bar for another that sounds the same). A report is set against the order
+// start nearest the moment heard.
+function align(ref, recorded, heardFrom, reports) {
+    const step = 44, recordedEnvelope = envelope(recorded, step), moduleEnvelope = envelope(ref.mono, step)
+    const blocksPerSecond = rate / step, blockOf = at => Math.round((at - heardFrom) / 1000 * blocksPerSecond)
+    if (!reports.length) throw new Error('no scene reported')
+    const first = blockOf(reports[0].at), span = Math.round(blocksPerSecond)
+    const start = bestLag(recordedEnvelope, moduleEnvelope, 0, first - 3 * span, first + 3 * span, 20 * span)
+    const lags = [{from: start.lag, lag: start.lag, score: start.score}] // recorded block = module block + lag
+    for (let at = span; at + span <= moduleEnvelope.length; at += span) {
+        const last = lags[lags.length - 1].lag
+        const found = bestLag(recordedEnvelope, moduleEnvelope, at, at + last - 50, at + last + 50, span)
+        const lag = found.score > 0.5 ? found.lag - at : last // a quiet or garbled second keeps the lag
+        lags.push({from: at + lag, lag, score: found.score})
+    }
     return reports.map(({scene, at}) => {
-        const order = heard.reduce((best, t, o) => Math.abs(t - at) < Math.abs(heard[best] - at) ? o : best, 0)
-        return {scene, order, offset: at - heard[order]}
+        const block = blockOf(at), {lag, score} = lags.filter(l => l.from <= block).pop() || lags[0]
+        const heardSecond = (block - lag) / blocksPerSecond
+        const order = ref.starts.reduce((best, s, o) => Math.abs(s - heardSecond) < Math.abs(ref.starts[best] - heardSecond) ? o : best, 0)
+        return {scene, order, offset: (heardSecond - ref.starts[order]) * 1000, score}
     })
 }
 
@@ -131,7 +144,7 @@ for (const site of sites) {
     const ref = await reference(site)
     const rows = await measure(site, ref)
     const offsets = rows.filter(r => r.scene > 0).map(r => r.offset) // scene 0 starts with the click, not an order
-    console.log(`${path.resolve(site)}: ` + rows.map(r => `scene ${r.scene} (order ${r.order}) ${r.offset >= 0 ? '+' : ''}${r.offset.toFixed(0)} ms`).join(', '))
+    console.log(`${path.resolve(site)}: ` + rows.map(r => `scene ${r.scene} (order ${r.order}, match ${r.score.toFixed(2)}) ${r.offset >= 0 ? '+' : ''}${r.offset.toFixed(0)} ms`).join(', '))
     const mean = offsets.reduce((a, b) => a + b, 0) / offsets.length
     console.log(`${path.resolve(site)}: scenes 1-8 against the order heard: mean ${mean.toFixed(1)} ms, ` +
                 `largest ${Math.max(...offsets.map(Math.abs)).toFixed(0)} ms from it`)
