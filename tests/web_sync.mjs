@@ -55,14 +55,14 @@ function envelope(mono, step) {
     return out
 }
 
-// The lag (blocks into recorded) in from..to at which wanted[at..at+length] matches best by
+// The lag (blocks into within) in from..to at which wanted[at..at+length] matches best by
 // normalised cross-correlation (louder passages elsewhere do not win), and how well (1: exactly).
-function bestLag(recorded, wanted, at, from, to, length) {
+function bestLag(within, wanted, at, from, to, length) {
     let best = {lag: from, score: -Infinity}, wantedNorm = 1e-9
     for (let i = 0; i < length; i++) wantedNorm += wanted[at + i] * wanted[at + i]
-    for (let lag = Math.max(0, from); lag <= to && lag + length <= recorded.length; lag++) {
+    for (let lag = Math.max(0, from); lag <= to && lag + length <= within.length; lag++) {
         let dot = 0, norm = 1e-9
-        for (let i = 0; i < length; i++) { dot += recorded[lag + i] * wanted[at + i]; norm += recorded[lag + i] * recorded[lag + i] }
+        for (let i = 0; i < length; i++) { dot += within[lag + i] * wanted[at + i]; norm += within[lag + i] * within[lag + i] }
         const score = dot / Math.sqrt(norm * wantedNorm)
         if (score > best.score) best = {lag, score}
     }
@@ -113,30 +113,29 @@ async function measure(site, ref) {
     return align(ref, recorded, heardFrom, reports)
 }
 
-// Which of the module's moments was heard when each scene was reported. In envelopes of
-// 1 ms, the module's first 20 s are found within 3 s of the first scene's report; then each
-// following second of the module within 50 ms of where the second before it was heard (a
-// stretch the browser failed to deliver in time moves the rest later; a narrow search
-// never takes one bar for another that sounds the same). A report is set against the order
-// start nearest the moment heard.
+// Which of the module's moments was heard when each scene was reported: the 4 s of the
+// recording around the report are looked for in the whole module, in envelopes of 10 ms,
+// then of 1 ms within 20 ms of that (a scene starts a new passage of the music, so those
+// seconds occur once). Each report is then set against the order start nearest that moment.
+// The recording is searched around each report on its own: under load a browser delivers
+// stretches late, which moves all that follows later, and the reports with it.
 function align(ref, recorded, heardFrom, reports) {
-    const step = 44, recordedEnvelope = envelope(recorded, step), moduleEnvelope = envelope(ref.mono, step)
-    const blocksPerSecond = rate / step, blockOf = at => Math.round((at - heardFrom) / 1000 * blocksPerSecond)
-    if (!reports.length) throw new Error('no scene reported')
-    const first = blockOf(reports[0].at), span = Math.round(blocksPerSecond)
-    const start = bestLag(recordedEnvelope, moduleEnvelope, 0, first - 3 * span, first + 3 * span, 20 * span)
-    const lags = [{from: start.lag, lag: start.lag, score: start.score}] // recorded block = module block + lag
-    for (let at = span; at + span <= moduleEnvelope.length; at += span) {
-        const last = lags[lags.length - 1].lag
-        const found = bestLag(recordedEnvelope, moduleEnvelope, at, at + last - 50, at + last + 50, span)
-        const lag = found.score > 0.5 ? found.lag - at : last // a quiet or garbled second keeps the lag
-        lags.push({from: at + lag, lag, score: found.score})
-    }
+    const around = 2 // seconds either side of a report
+    const module = {441: envelope(ref.mono, 441), 44: envelope(ref.mono, 44)}
     return reports.map(({scene, at}) => {
-        const block = blockOf(at), {lag, score} = lags.filter(l => l.from <= block).pop() || lags[0]
-        const heardSecond = (block - lag) / blocksPerSecond
+        const frame = Math.round((at - heardFrom) / 1000 * rate) - around * rate
+        const heard = recorded.subarray(Math.max(0, frame), frame + 2 * around * rate)
+        let found = {lag: 0}
+        for (const step of [441, 44]) {
+            const wanted = envelope(heard, step)
+            const from = step === 441 ? 0 : Math.round(found.lag * 441 / step) - 20
+            const to = step === 441 ? module[step].length : from + 40
+            found = bestLag(module[step], wanted, 0, from, to, wanted.length)
+            found.frames = found.lag * step
+        }
+        const heardSecond = (found.frames + Math.min(0, frame)) / rate + around
         const order = ref.starts.reduce((best, s, o) => Math.abs(s - heardSecond) < Math.abs(ref.starts[best] - heardSecond) ? o : best, 0)
-        return {scene, order, offset: (heardSecond - ref.starts[order]) * 1000, score}
+        return {scene, order, offset: (heardSecond - ref.starts[order]) * 1000, score: found.score}
     })
 }
 
