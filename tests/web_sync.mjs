@@ -103,14 +103,20 @@ async function measure(site, ref) {
         fs.rmSync(dir, {recursive: true, force: true})
     }
 
-    // The wall time of the recording's first frame: a stretch arrives after it was heard,
-    // never before, so the earliest of (arrival - its frames' duration) is the closest.
-    const heardFrom = Math.min(...arrivals.map(a => a.at - a.frames / rate * 1000))
     const all = Buffer.concat(chunks), recorded = new Float32Array(all.length >> 2)
     for (let i = 0; i < recorded.length; i++) recorded[i] = all.readInt16LE(4 * i) + all.readInt16LE(4 * i + 2)
     const keep = process.env.WEB_SYNC_KEEP && `${process.env.WEB_SYNC_KEEP}/${path.basename(path.resolve(site))}`
-    if (keep) { fs.writeFileSync(keep + '.json', JSON.stringify({heardFrom, reports})); fs.writeFileSync(keep + '.f32', recorded) }
-    return align(ref, recorded, heardFrom, reports)
+    if (keep) { fs.writeFileSync(keep + '.json', JSON.stringify({arrivals, reports})); fs.writeFileSync(keep + '.f32', recorded) }
+    return align(ref, recorded, arrivals, reports)
+}
+
+// The frame of the recording heard at wall time at. A stretch arrives after it was heard,
+// never before, so each arrival in the second after at bounds that frame from below, and
+// the largest bound is the closest. Only arrivals near at count: under load the recorder
+// may lose a stretch, and every frame after it then arrives under a smaller count.
+function frameHeardAt(arrivals, at) {
+    const after = arrivals.filter(a => a.at >= at), near = after.filter(a => a.at <= Math.max(at + 1000, after[0].at))
+    return Math.round(Math.max(...near.map(a => a.frames - (a.at - at) / 1000 * rate)))
 }
 
 // Which of the module's moments was heard when each scene was reported: the 4 s of the
@@ -119,11 +125,11 @@ async function measure(site, ref) {
 // seconds occur once). Each report is then set against the order start nearest that moment.
 // The recording is searched around each report on its own: under load a browser delivers
 // stretches late, which moves all that follows later, and the reports with it.
-function align(ref, recorded, heardFrom, reports) {
+function align(ref, recorded, arrivals, reports) {
     const around = 2 // seconds either side of a report
     const module = {441: envelope(ref.mono, 441), 44: envelope(ref.mono, 44)}
     return reports.map(({scene, at}) => {
-        const frame = Math.round((at - heardFrom) / 1000 * rate) - around * rate
+        const frame = frameHeardAt(arrivals, at) - around * rate
         const heard = recorded.subarray(Math.max(0, frame), frame + 2 * around * rate)
         let found = {lag: 0}
         for (const step of [441, 44]) {
