@@ -1,13 +1,13 @@
 // How far the page's scene changes lie from the music heard: the folder edition of each
 // site given, played whole in Chromium as a visitor plays it (a click through the X server)
 // into a private PulseAudio null sink whose monitor is recorded. The site's own libopenmpt.wasm
-// renders the module in node (its music-engine.js), which finds where the module starts in the
-// recording and when each order is heard; each "scene N" console line is set against the
-// order start nearest it (scenes change where orders start). Prints, per scene and in all,
-// the report's lead (-) or lag (+) in milliseconds. Measures only: it asserts nothing, and
-// wants a quiet machine. Sites are played in turn, so a site before a change and one after
-// it compare under the same conditions. WEB_SYNC_KEEP=DIR keeps each recording there (SITE.f32,
-// mono float frames at 44100 Hz) with the reports and the recording's start (SITE.json).
+// renders the module in node (its music-engine.js); the recording around each "scene N"
+// console line is found in that rendering, and the moment heard then set against the nearest
+// order start (scenes change where orders start). Prints, per scene and in all, the report's
+// lead (-) or lag (+) in milliseconds. Measures only: it asserts nothing, and wants a quiet
+// machine. Sites are played in turn, so a site before a change and one after it compare
+// under the same conditions. WEB_SYNC_KEEP=DIR keeps each recording there (SITE.f32, mono
+// float frames at 44100 Hz) with the reports and the recording's arrivals (SITE.json).
 //   xvfb-run -a -s "-screen 0 1024x768x24" node tests/web_sync.mjs SITE_FOLDER...
 import {spawn} from 'node:child_process'
 import fs from 'node:fs'
@@ -120,37 +120,44 @@ function frameHeardAt(arrivals, at) {
 }
 
 // Which of the module's moments was heard when each scene was reported: the 4 s of the
-// recording around the report are looked for in the whole module, in envelopes of 10 ms,
-// then of 1 ms within 20 ms of that (a scene starts a new passage of the music, so those
-// seconds occur once). Each report is then set against the order start nearest that moment.
-// The recording is searched around each report on its own: under load a browser delivers
-// stretches late, which moves all that follows later, and the reports with it.
+// recording around the report are looked for in the module, in envelopes of 10 ms, then of
+// 1 ms within 20 ms of that. First in the whole module; as a passage may sound again
+// elsewhere, then again within 3 s of where the reports' median puts it (the moment heard
+// less the time since the first report, which under load drifts by a few seconds over the
+// whole play at most). Each report is set against the order start nearest its moment.
 function align(ref, recorded, arrivals, reports) {
     const around = 2 // seconds either side of a report
     const module = {441: envelope(ref.mono, 441), 44: envelope(ref.mono, 44)}
-    return reports.map(({scene, at}) => {
+    const find = (at, near) => {
         const frame = frameHeardAt(arrivals, at) - around * rate
         const heard = recorded.subarray(Math.max(0, frame), frame + 2 * around * rate)
         let found = {lag: 0}
         for (const step of [441, 44]) {
-            const wanted = envelope(heard, step)
-            const from = step === 441 ? 0 : Math.round(found.lag * 441 / step) - 20
-            const to = step === 441 ? module[step].length : from + 40
+            const wanted = envelope(heard, step), centre = Math.round(((near ?? 0) - around) * rate / step)
+            const [from, to] = step === 44 ? [Math.round(found.lag * 441 / step) - 20, Math.round(found.lag * 441 / step) + 20]
+                             : near === undefined ? [0, module[step].length] : [centre - 300, centre + 300]
             found = bestLag(module[step], wanted, 0, from, to, wanted.length)
-            found.frames = found.lag * step
         }
-        const heardSecond = (found.frames + Math.min(0, frame)) / rate + around
-        const order = ref.starts.reduce((best, s, o) => Math.abs(s - heardSecond) < Math.abs(ref.starts[best] - heardSecond) ? o : best, 0)
-        return {scene, order, offset: (heardSecond - ref.starts[order]) * 1000, score: found.score}
+        return {second: (found.lag * 44 + Math.min(0, frame)) / rate + around, score: found.score}
+    }
+    const since = at => (at - reports[0].at) / 1000
+    const first = reports.map(r => find(r.at).second - since(r.at)).sort((x, y) => x - y)
+    const drift = first[first.length >> 1]
+    return reports.map(({scene, at}) => {
+        const {second, score} = find(at, since(at) + drift)
+        const order = ref.starts.reduce((best, s, o) => Math.abs(s - second) < Math.abs(ref.starts[best] - second) ? o : best, 0)
+        return {scene, order, offset: (second - ref.starts[order]) * 1000, score}
     })
 }
 
 for (const site of sites) {
     const ref = await reference(site)
     const rows = await measure(site, ref)
-    const offsets = rows.filter(r => r.scene > 0).map(r => r.offset) // scene 0 starts with the click, not an order
-    console.log(`${path.resolve(site)}: ` + rows.map(r => `scene ${r.scene} (order ${r.order}, match ${r.score.toFixed(2)}) ${r.offset >= 0 ? '+' : ''}${r.offset.toFixed(0)} ms`).join(', '))
+    for (const r of rows) r.counted = r.scene > 0 // scene 0 starts with the click, not at an order
+    const offsets = rows.filter(r => r.counted).map(r => r.offset)
+    console.log(`${path.resolve(site)}: ` + rows.filter(r => r.counted).map(r => `scene ${r.scene} (order ${r.order}, ` +
+                `match ${r.score.toFixed(2)}) ${r.offset >= 0 ? '+' : ''}${r.offset.toFixed(0)} ms`).join(', '))
     const mean = offsets.reduce((a, b) => a + b, 0) / offsets.length
-    console.log(`${path.resolve(site)}: scenes 1-8 against the order heard: mean ${mean.toFixed(1)} ms, ` +
+    console.log(`${path.resolve(site)}: ${offsets.length} scene changes against the order heard: mean ${mean.toFixed(1)} ms, ` +
                 `largest ${Math.max(...offsets.map(Math.abs)).toFixed(0)} ms from it`)
 }
