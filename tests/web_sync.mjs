@@ -153,10 +153,12 @@ function align(ref, recorded, arrivals, reports) {
 for (const site of sites) {
     const ref = await reference(site)
     const rows = await measure(site, ref)
-    for (const r of rows) r.counted = r.scene > 0 // scene 0 starts with the click, not at an order
+    // Scene 0 starts with the click, not at an order. A match below 0.85 is no match: the
+    // recording around the report was garbled by a late stretch, or sounds like another place.
+    for (const r of rows) r.counted = r.scene > 0 && r.score >= 0.85
     const offsets = rows.filter(r => r.counted).map(r => r.offset)
-    console.log(`${path.resolve(site)}: ` + rows.filter(r => r.counted).map(r => `scene ${r.scene} (order ${r.order}, ` +
-                `match ${r.score.toFixed(2)}) ${r.offset >= 0 ? '+' : ''}${r.offset.toFixed(0)} ms`).join(', '))
+    console.log(`${path.resolve(site)}: ` + rows.filter(r => r.scene > 0).map(r => `scene ${r.scene} (order ${r.order}, ` +
+                `match ${r.score.toFixed(2)}${r.counted ? '' : ', not counted'}) ${r.offset >= 0 ? '+' : ''}${r.offset.toFixed(0)} ms`).join(', '))
     const mean = offsets.reduce((a, b) => a + b, 0) / offsets.length
     console.log(`${path.resolve(site)}: ${offsets.length} scene changes against the order heard: mean ${mean.toFixed(1)} ms, ` +
                 `largest ${Math.max(...offsets.map(Math.abs)).toFixed(0)} ms from it`)
