@@ -135,7 +135,7 @@ TEST_F(Music, TheLastSceneLiftsThenDiesAwayByOrder38)
 
 struct FileSample {
     std::string name;
-    int flags;
+    int flags, convert; // convert 0x04: compressed as deltas of deltas (IT 2.15)
     uint32_t loopBegin, loopEnd;
     std::vector<int16_t> frames;
 };
@@ -150,7 +150,7 @@ static std::vector<FileSample> samplesOf(const std::string &file)
     std::vector<FileSample> out;
     for (uint32_t i = 0, n = le(0x24, 2); i < n; i++) { // frames read only where stored raw
         size_t h = le(0xC0 + le(0x20, 2) + 4 * le(0x22, 2) + 4 * i, 4);
-        FileSample s{std::string(file.c_str() + h + 0x14, strnlen(file.c_str() + h + 0x14, 26)), file.at(h + 0x12),
+        FileSample s{std::string(file.c_str() + h + 0x14, strnlen(file.c_str() + h + 0x14, 26)), file.at(h + 0x12), file.at(h + 0x2E),
                      le(h + 0x34, 4), le(h + 0x38, 4), {}};
         for (uint32_t f = 0, data = le(h + 0x48, 4); !(s.flags & 0x08) && f < le(h + 0x30, 4); f++) s.frames.push_back((int16_t)le(data + 2 * f, 2));
         out.push_back(s);
@@ -171,18 +171,25 @@ static const std::string &rawModule()
     return bytes;
 }
 
-// The build's module holds its samples compressed and is a fifth smaller than
-// the raw one, yet libopenmpt decodes the same values: music-wav, which does not
-// dither, renders both to the same bytes.
+// The build's module holds its samples compressed, both variants in use, and is a
+// quarter smaller than the raw one, yet libopenmpt decodes the same values:
+// music-wav, which does not dither, renders both to the same bytes.
 TEST(MusicFile, IsStoredCompressedAndSoundsAsTheRawSamplesDo)
 {
     const Scratch dir;
     std::string compressed = readFile(modulePath), raw = rawModule();
     ASSERT_GT(raw.size(), 192u);
     writeFile(dir + "/raw.it", raw);
-    for (const FileSample &s : samplesOf(compressed)) EXPECT_TRUE(s.flags & 0x08) << s.name << " is not compressed";
+    int deltasOfDeltas = 0, samples = 0;
+    for (const FileSample &s : samplesOf(compressed)) {
+        EXPECT_TRUE(s.flags & 0x08) << s.name << " is not compressed";
+        deltasOfDeltas += (s.convert & 0x04) != 0;
+        samples++;
+    }
+    EXPECT_GT(deltasOfDeltas, 0) << "no sample compressed as IT 2.15 does";
+    EXPECT_LT(deltasOfDeltas, samples) << "no sample compressed as IT 2.14 does";
     for (const FileSample &s : samplesOf(raw)) EXPECT_FALSE(s.flags & 0x08) << s.name << " is compressed";
-    EXPECT_LT(compressed.size(), raw.size() * 0.85) << compressed.size() << " bytes against " << raw.size();
+    EXPECT_LT(compressed.size(), raw.size() * 0.75) << compressed.size() << " bytes against " << raw.size();
     std::cout << "zap_wave.it: " << compressed.size() << " bytes compressed, " << raw.size() << " raw\n";
 
     for (const char *which : {"compressed", "raw"}) {

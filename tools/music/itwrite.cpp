@@ -1,5 +1,5 @@
 // The Impulse Tracker writer: a samples-mode IT file (no instruments, 16-bit signed
-// samples, stored with IT 2.14 sample compression or raw), laid out header, order
+// samples, stored with IT 2.14/2.15 sample compression or raw), laid out header, order
 // list, offset tables, sample headers, patterns, sample data, with no gaps and nothing after.
 #include "music.h"
 
@@ -40,9 +40,11 @@ static std::vector<uint8_t> packPattern(const Pattern &p)
     return d;
 }
 
-// ---- IT 2.14 sample compression ---------------------------------------------------
+// ---- IT 2.14 and 2.15 sample compression ------------------------------------------
 // Each block of up to 16384 frames is a 16-bit byte count and a bit stream, least
-// significant bit first, of the frames' differences (modulo 2^16, the first from 0).
+// significant bit first, of the frames' differences (modulo 2^16, the first from 0);
+// in the 2.15 variant, of the differences of those differences, which are smaller
+// where a waveform changes smoothly.
 // Every difference is written in the current width of bits; the width starts at 17
 // and changes by a code written in the current width:
 // - widths 1 to 6: the value 1 << (w - 1), then 4 bits n;
@@ -92,10 +94,12 @@ static void putWidthChange(BitWriter &out, int from, int to)
 
 // One block: the cheapest width for each frame by dynamic programming over the
 // 17 widths (the cost of reaching frame i in width w, and the width it came from).
-static void compressBlock(std::vector<uint8_t> &b, const int16_t *frames, int count)
+static void compressBlock(std::vector<uint8_t> &b, const int16_t *frames, int count, bool deltaOfDeltas)
 {
     std::vector<int> delta(count);
     for (int i = 0, last = 0; i < count; last = frames[i], i++) delta[i] = (int16_t)(uint16_t)(frames[i] - last);
+    if (deltaOfDeltas)
+        for (int i = count - 1; i > 0; i--) delta[i] = (int16_t)(uint16_t)(delta[i] - delta[i - 1]);
 
     const long unreachable = 1L << 40;
     std::vector<uint8_t> cameFrom((size_t)count * (itWidestWidth + 1));
@@ -129,10 +133,12 @@ static void compressBlock(std::vector<uint8_t> &b, const int16_t *frames, int co
     b.insert(b.end(), out.bytes.begin(), out.bytes.end());
 }
 
-static void putCompressed(std::vector<uint8_t> &b, const std::vector<int16_t> &frames)
+static std::vector<uint8_t> compressSample(const std::vector<int16_t> &frames, bool deltaOfDeltas)
 {
+    std::vector<uint8_t> b;
     for (size_t at = 0; at < frames.size(); at += itBlockFrames)
-        compressBlock(b, frames.data() + at, (int)std::min(frames.size() - at, (size_t)itBlockFrames));
+        compressBlock(b, frames.data() + at, (int)std::min(frames.size() - at, (size_t)itBlockFrames), deltaOfDeltas);
+    return b;
 }
 
 // ---- the file ----------------------------------------------------------------------
@@ -145,6 +151,21 @@ std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sam
     const int smpNum = (int)samples.size();
     const int patNum = (int)song.patterns.size();
 
+    // Each sample's data as stored: compressed, it takes whichever variant is
+    // smaller (the 2.15 one for smooth waveforms, 2.14 for noise).
+    std::vector<std::vector<uint8_t>> data(smpNum);
+    std::vector<bool> deltaOfDeltas(smpNum, false);
+    for (int i = 0; i < smpNum; i++) {
+        if (!compressed) {
+            for (int16_t v : samples[i].frames) put16(data[i], (uint16_t)v);
+            continue;
+        }
+        data[i] = compressSample(samples[i].frames, false);
+        std::vector<uint8_t> smoother = compressSample(samples[i].frames, true);
+        if (smoother.size() < data[i].size()) { data[i].swap(smoother); deltaOfDeltas[i] = true; }
+    }
+    const bool it215 = std::find(deltaOfDeltas.begin(), deltaOfDeltas.end(), true) != deltaOfDeltas.end();
+
     // 1. Song header, 192 bytes.
     b.insert(b.end(), {'I', 'M', 'P', 'M'});
     putText(b, song.title, 26);
@@ -155,7 +176,7 @@ std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sam
     put16(b, smpNum);
     put16(b, patNum);
     put16(b, 0x0214);            // Cwt/v
-    put16(b, 0x0214);            // Cmwt
+    put16(b, it215 ? 0x0215 : 0x0214); // Cmwt: 2.15 reads the deltas of deltas
     put16(b, 0x0009);            // stereo, linear slides, samples mode
     put16(b, 0);                 // Special
     put8(b, song.globalVolume);
@@ -192,7 +213,7 @@ std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sam
         put8(b, 0x01 | 0x02 | (compressed ? 0x08 : 0) | (s.loopEnd > 0 ? 0x10 : 0)); // data, 16-bit, compressed? looped?
         put8(b, s.volume);
         putText(b, s.name, 26);
-        put8(b, 0x01);                                        // signed PCM
+        put8(b, 0x01 | (deltaOfDeltas[i] ? 0x04 : 0));        // signed PCM, 2.15 compression?
         put8(b, s.pan >= 0 ? (0x80 | s.pan) : 0x20);
         put32(b, (uint32_t)s.frames.size());
         put32(b, s.loopEnd > 0 ? s.loopBegin : 0);
@@ -218,8 +239,7 @@ std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sam
     // 5. Sample data, compressed or 16-bit little-endian.
     for (int i = 0; i < smpNum; i++) {
         patch32(b, dataPointer[i], (uint32_t)b.size());
-        if (compressed) putCompressed(b, samples[i].frames);
-        else for (int16_t v : samples[i].frames) put16(b, (uint16_t)v);
+        b.insert(b.end(), data[i].begin(), data[i].end());
     }
     return b;
 }

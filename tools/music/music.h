@@ -101,6 +101,6 @@ bool readSong(const std::string &dir, Song &song, std::string &error);
 
 // ---- Impulse Tracker writer (itwrite.cpp) ------------------------------------
 
-// compressed: the samples in IT 2.14 compressed form (the build's module); otherwise
-// raw, which the tests compare it with.
+// compressed: each sample in IT 2.14 or 2.15 compressed form, whichever is smaller
+// (the build's module); otherwise raw, which the tests compare it with.
 std::vector<uint8_t> writeImpulseTracker(const Song &song, const std::vector<Sample> &samples, bool compressed);
